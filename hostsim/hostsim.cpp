@@ -1,0 +1,125 @@
+#include "hostsim.h"
+
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace hostsim {
+
+static_assert(sizeof(void*) == 4, "the host is a 32-bit process");
+
+namespace {
+
+// Pointers are stored as the host stores them: 32-bit words.
+uint32_t address_of(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+
+struct HostObject {
+  uint32_t flags;  // 0x222 for a Bitmap
+  uint32_t klass;
+  uint32_t ivars[2];
+  uint32_t data;  // -> HostBitmapData
+};
+
+struct HostBitmapData {
+  uint32_t vtable;
+  uint32_t refcount;
+  uint32_t record;  // -> BitmapRecord, may be null
+};
+
+struct BitmapRecord {
+  uint32_t vtable;
+  uint32_t bits_handle;
+  uint32_t header;  // -> InfoHeader, may be null
+  uint32_t first_row;
+  uint32_t pixels;  // -> bottom-up BGRA pixels
+};
+
+struct InfoHeader {  // BITMAPINFOHEADER
+  uint32_t bi_size;
+  int32_t bi_width;
+  int32_t bi_height;
+  uint16_t bi_planes;
+  uint16_t bi_bit_count;
+  uint32_t bi_compression;
+  uint32_t bi_size_image;
+  int32_t bi_x_pels_per_meter;
+  int32_t bi_y_pels_per_meter;
+  uint32_t bi_clr_used;
+  uint32_t bi_clr_important;
+};
+
+static_assert(offsetof(HostObject, data) == 16);
+static_assert(offsetof(HostBitmapData, record) == 8);
+static_assert(offsetof(BitmapRecord, header) == 8);
+static_assert(offsetof(BitmapRecord, pixels) == 16);
+static_assert(sizeof(InfoHeader) == 40);
+
+}  // namespace
+
+struct Bitmap {
+  HostObject object;
+  HostBitmapData data;
+  BitmapRecord record;
+  InfoHeader header;
+};
+
+Bitmap* create_bitmap(int32_t width, int32_t height) {
+  auto* bitmap = new Bitmap{};
+  bitmap->object.flags = 0x222;
+  bitmap->object.data = address_of(&bitmap->data);
+  bitmap->data.record = address_of(&bitmap->record);
+  bitmap->record.header = address_of(&bitmap->header);
+  bitmap->header.bi_size = sizeof(InfoHeader);
+  bitmap->header.bi_width = width;
+  bitmap->header.bi_height = height;
+  bitmap->header.bi_planes = 1;
+  bitmap->header.bi_bit_count = 32;
+  if (width > 0 && height > 0) {
+    const size_t bytes = size_t{4} * static_cast<size_t>(width) * static_cast<size_t>(height);
+    void* pixels = std::calloc(bytes, 1);
+    if (pixels == nullptr) {
+      delete bitmap;
+      throw std::bad_alloc();
+    }
+    bitmap->record.pixels = address_of(pixels);
+    bitmap->header.bi_size_image = static_cast<uint32_t>(bytes);
+  }
+  return bitmap;
+}
+
+void destroy_bitmap(Bitmap* bitmap) {
+  if (bitmap == nullptr) return;
+  std::free(pixels_of(*bitmap));
+  delete bitmap;
+}
+
+int32_t handle_of(const Bitmap& bitmap) {
+  return static_cast<int32_t>(address_of(&bitmap.object) / 2);
+}
+
+int32_t width_of(const Bitmap& bitmap) { return bitmap.header.bi_width; }
+int32_t height_of(const Bitmap& bitmap) { return bitmap.header.bi_height; }
+
+uint8_t* pixels_of(const Bitmap& bitmap) {
+  return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(bitmap.record.pixels));
+}
+
+uint32_t image_size_field_of(const Bitmap& bitmap) { return bitmap.header.bi_size_image; }
+
+uint8_t* pixel_at(const Bitmap& bitmap, int32_t x, int32_t y) {
+  const int32_t stored_row = height_of(bitmap) - 1 - y;
+  return pixels_of(bitmap) + (static_cast<size_t>(stored_row) * width_of(bitmap) + x) * 4;
+}
+
+void set_object_flags(Bitmap& bitmap, uint32_t flags) { bitmap.object.flags = flags; }
+void clear_bitmap_record(Bitmap& bitmap) { bitmap.data.record = 0; }
+void clear_info_header(Bitmap& bitmap) { bitmap.record.header = 0; }
+void set_info_header_size(Bitmap& bitmap, uint32_t bi_size) { bitmap.header.bi_size = bi_size; }
+
+void set_header_dimensions(Bitmap& bitmap, int32_t width, int32_t height) {
+  bitmap.header.bi_width = width;
+  bitmap.header.bi_height = height;
+}
+
+}  // namespace hostsim

@@ -1,0 +1,48 @@
+// The host stand-in: lays out Bitmap objects in memory exactly as the RGSS
+// host does, so tests, benchmarks and tools can pass real handles to the
+// library. Not part of the shipped library.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+namespace hostsim {
+
+struct Bitmap;  // one host Bitmap: object, data record, bitmap record, info header, pixels
+
+// A w x h bitmap with every pixel byte 0; the pixel buffer comes from malloc,
+// as a resized bitmap's does. A width or height of 0 or less gets no buffer.
+Bitmap* create_bitmap(int32_t width, int32_t height);
+// Releases the records and, with free, whatever pixel buffer is installed now.
+void destroy_bitmap(Bitmap* bitmap);
+
+// The handle a script would pass: the host object's address divided by 2.
+int32_t handle_of(const Bitmap& bitmap);
+
+// What the host's records hold now (a resize may have changed all three).
+int32_t width_of(const Bitmap& bitmap);
+int32_t height_of(const Bitmap& bitmap);
+uint8_t* pixels_of(const Bitmap& bitmap);
+uint32_t image_size_field_of(const Bitmap& bitmap);  // biSizeImage, never written by the library
+
+// Image pixel (x, y), y counted from the top, in the bottom-up buffer.
+uint8_t* pixel_at(const Bitmap& bitmap, int32_t x, int32_t y);
+
+// Breakages, one per resolution failure.
+void set_object_flags(Bitmap& bitmap, uint32_t flags);
+void clear_bitmap_record(Bitmap& bitmap);  // HostBitmap's record pointer -> null
+void clear_info_header(Bitmap& bitmap);    // BitmapRecord's header pointer -> null
+void set_info_header_size(Bitmap& bitmap, uint32_t bi_size);
+// Overwrites biWidth and biHeight without touching the buffer (corrupt headers).
+void set_header_dimensions(Bitmap& bitmap, int32_t width, int32_t height);
+
+struct BitmapDeleter {
+  void operator()(Bitmap* bitmap) const { destroy_bitmap(bitmap); }
+};
+using BitmapPtr = std::unique_ptr<Bitmap, BitmapDeleter>;
+
+inline BitmapPtr make_bitmap(int32_t width, int32_t height) {
+  return BitmapPtr(create_bitmap(width, height));
+}
+
+}  // namespace hostsim

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both targets and runs every test: linux32,
+# linux32 under AddressSanitizer and UBSan, and win32 under Wine.
+# Every configuration runs even when an earlier one fails; the exit status
+# is nonzero when any of them failed.
+set -uo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$ROOT"
+
+"$ROOT/scripts/setup.sh" || { echo "set-up failed"; exit 1; }
+
+failed=()
+for preset in linux32 linux32-sanitize win32; do
+  echo "=== $preset"
+  if cmake --preset "$preset" >/dev/null &&
+     cmake --build --preset "$preset" &&
+     ctest --preset "$preset"; then
+    :
+  else
+    failed+=("$preset")
+  fi
+done
+
+if [ "${#failed[@]}" -gt 0 ]; then
+  echo "FAILED: ${failed[*]}"
+  exit 1
+fi
+echo "all configurations passed: linux32 linux32-sanitize win32"

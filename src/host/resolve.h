@@ -1,0 +1,23 @@
+// Turning a bitmap handle into a BitmapView.
+#pragma once
+
+#include <cstdint>
+
+#include "host/bitmap_view.h"
+
+namespace vellora {
+
+// Walks the host's records in their fixed order; the first failing test
+// decides the code (ERR_NULL_HANDLE ... ERR_BAD_INFO_HEADER). On success the
+// view holds the header's width and height exactly as stored.
+int32_t resolve_bitmap(int32_t handle, BitmapView* view);
+
+// The gate of every pixel operation: resolve_bitmap, then the size rules.
+// A width or height of 0 or less means no pixels (the view becomes 0 x 0);
+// a width * height * 4 beyond INT32_MAX gives ERR_BAD_PIXEL_BUFFER.
+int32_t resolve_pixels(int32_t handle, BitmapView* view);
+
+// The code of a failed second bitmap (a blend source, a mask): 100 lower.
+int32_t second_bitmap_status(int32_t status);
+
+}  // namespace vellora

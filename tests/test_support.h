@@ -1,0 +1,55 @@
+// Helpers shared by the test programs: bitmaps filled with known bytes, and
+// snapshots of a bitmap's pixels.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "hostsim.h"
+
+namespace vtest {
+
+using Pixel = std::array<uint8_t, 4>;  // B, G, R, A as stored
+
+inline Pixel get(const hostsim::Bitmap& bitmap, int32_t x, int32_t y) {
+  Pixel p;
+  std::memcpy(p.data(), hostsim::pixel_at(bitmap, x, y), 4);
+  return p;
+}
+
+inline void put(hostsim::Bitmap& bitmap, int32_t x, int32_t y, Pixel p) {
+  std::memcpy(hostsim::pixel_at(bitmap, x, y), p.data(), 4);
+}
+
+inline size_t byte_count(const hostsim::Bitmap& bitmap) {
+  const int32_t w = hostsim::width_of(bitmap), h = hostsim::height_of(bitmap);
+  return (w > 0 && h > 0) ? size_t{4} * static_cast<size_t>(w) * static_cast<size_t>(h) : 0;
+}
+
+inline std::vector<uint8_t> snapshot(const hostsim::Bitmap& bitmap) {
+  const uint8_t* p = hostsim::pixels_of(bitmap);
+  return std::vector<uint8_t>(p, p + byte_count(bitmap));
+}
+
+inline void fill(hostsim::Bitmap& bitmap, Pixel p) {
+  uint8_t* bytes = hostsim::pixels_of(bitmap);
+  for (size_t i = 0; i < byte_count(bitmap); i += 4) std::memcpy(bytes + i, p.data(), 4);
+}
+
+inline void fill_random(hostsim::Bitmap& bitmap, uint32_t seed) {
+  std::mt19937 rng(seed);
+  uint8_t* bytes = hostsim::pixels_of(bitmap);
+  for (size_t i = 0; i < byte_count(bitmap); ++i) bytes[i] = static_cast<uint8_t>(rng());
+}
+
+// A w x h bitmap of random bytes.
+inline hostsim::BitmapPtr random_bitmap(int32_t w, int32_t h, uint32_t seed) {
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(w, h);
+  fill_random(*bitmap, seed);
+  return bitmap;
+}
+
+}  // namespace vtest

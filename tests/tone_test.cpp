@@ -1,0 +1,150 @@
+// Tone shift and color inversion.
+#include "ops/tone.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "test_support.h"
+#include "vellora.h"
+
+namespace {
+
+using vtest::Pixel;
+
+TEST(ToneChannel, WorkedValues) {
+  EXPECT_EQ(vellora::tone_channel(100, 128), 177);
+  EXPECT_EQ(vellora::tone_channel(100, -128), 50);
+  EXPECT_EQ(vellora::tone_channel(0, 1), 0);
+  EXPECT_EQ(vellora::tone_channel(0, 255), 254);
+  EXPECT_EQ(vellora::tone_channel(255, -1), 254);
+  EXPECT_EQ(vellora::tone_channel(1, -1), 0);
+  EXPECT_EQ(vellora::tone_channel(255, 1), 255);
+  EXPECT_EQ(vellora::tone_channel(128, 256), 255);
+}
+
+TEST(ToneChannel, StaysInRangeAndMovesTheRightWay) {
+  for (int32_t v = -256; v <= 256; ++v) {
+    for (int32_t ch = 0; ch <= 255; ++ch) {
+      const int32_t out = vellora::tone_channel(ch, v);
+      ASSERT_GE(out, 0);
+      ASSERT_LE(out, 255);
+      if (v > 0) {
+        ASSERT_GE(out, ch) << ch << ", " << v;
+      }
+      if (v < 0 && ch > 0) {
+        ASSERT_LT(out, ch) << ch << ", " << v;
+      }
+    }
+    EXPECT_EQ(vellora::tone_channel(77, 256), 255);
+    EXPECT_EQ(vellora::tone_channel(77, -256), 0);
+  }
+}
+
+TEST(ChangeTone, AmountsGoToTheirBytesAndAlphaIsKept) {
+  hostsim::BitmapPtr bitmap = vtest::random_bitmap(7, 5, 1);
+  const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
+  ASSERT_EQ(ChangeTone(hostsim::handle_of(*bitmap), 256, 0, -256, 0), VELLORA_OK);
+  const std::vector<uint8_t> after = vtest::snapshot(*bitmap);
+  for (size_t i = 0; i < after.size(); i += 4) {
+    EXPECT_EQ(after[i + 0], 0) << "blue at " << i;
+    EXPECT_EQ(after[i + 1], before[i + 1]) << "green at " << i;
+    EXPECT_EQ(after[i + 2], 255) << "red at " << i;
+    EXPECT_EQ(after[i + 3], before[i + 3]) << "alpha at " << i;
+  }
+}
+
+TEST(ChangeTone, EachChannelFollowsToneChannel) {
+  hostsim::BitmapPtr bitmap = vtest::random_bitmap(16, 16, 2);
+  const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
+  ASSERT_EQ(ChangeTone(hostsim::handle_of(*bitmap), 37, -90, 200, 0), VELLORA_OK);
+  const std::vector<uint8_t> after = vtest::snapshot(*bitmap);
+  for (size_t i = 0; i < after.size(); i += 4) {
+    ASSERT_EQ(after[i + 0], vellora::tone_channel(before[i + 0], 200));
+    ASSERT_EQ(after[i + 1], vellora::tone_channel(before[i + 1], -90));
+    ASSERT_EQ(after[i + 2], vellora::tone_channel(before[i + 2], 37));
+  }
+}
+
+TEST(ChangeTone, AmountsBeyondTheRangeActAsTheBound) {
+  for (auto [amount, bound] : {std::pair{1000, 256},
+                               {-1000, -256},
+                               {INT_MAX, 256},
+                               {INT_MIN, -256},
+                               {257, 256},
+                               {-257, -256}}) {
+    hostsim::BitmapPtr clamped = vtest::random_bitmap(9, 4, 3);
+    hostsim::BitmapPtr exact = vtest::random_bitmap(9, 4, 3);
+    ASSERT_EQ(ChangeTone(hostsim::handle_of(*clamped), amount, amount, amount, 0), VELLORA_OK);
+    ASSERT_EQ(ChangeTone(hostsim::handle_of(*exact), bound, bound, bound, 0), VELLORA_OK);
+    EXPECT_EQ(vtest::snapshot(*clamped), vtest::snapshot(*exact)) << amount;
+  }
+}
+
+TEST(ChangeTone, ZeroAmountsChangeNothing) {
+  hostsim::BitmapPtr bitmap = vtest::random_bitmap(8, 3, 4);
+  const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
+  EXPECT_EQ(ChangeTone(hostsim::handle_of(*bitmap), 0, 0, 0, 1), VELLORA_OK);
+  EXPECT_EQ(vtest::snapshot(*bitmap), before);
+}
+
+TEST(ChangeTone, SkipTransparentSparesOnlyAlphaZero) {
+  for (int32_t skip : {1, -1, INT_MIN, 2}) {
+    hostsim::BitmapPtr bitmap = hostsim::make_bitmap(2, 1);
+    vtest::put(*bitmap, 0, 0, {10, 20, 30, 0});
+    vtest::put(*bitmap, 1, 0, {10, 20, 30, 1});
+    ASSERT_EQ(ChangeTone(hostsim::handle_of(*bitmap), 128, 128, 128, skip), VELLORA_OK);
+    EXPECT_EQ(vtest::get(*bitmap, 0, 0), (Pixel{10, 20, 30, 0})) << skip;
+    EXPECT_EQ(vtest::get(*bitmap, 1, 0), (Pixel{132, 137, 142, 1})) << skip;
+  }
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(1, 1);
+  vtest::put(*bitmap, 0, 0, {10, 20, 30, 0});
+  ASSERT_EQ(ChangeTone(hostsim::handle_of(*bitmap), 128, 128, 128, 0), VELLORA_OK);
+  EXPECT_EQ(vtest::get(*bitmap, 0, 0), (Pixel{132, 137, 142, 0}));
+}
+
+TEST(InvertColor, ComplementsColorsAndKeepsAlpha) {
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(2, 1);
+  vtest::put(*bitmap, 0, 0, {0, 128, 255, 77});
+  vtest::put(*bitmap, 1, 0, {1, 2, 3, 0});
+  ASSERT_EQ(InvertColor(hostsim::handle_of(*bitmap)), VELLORA_OK);
+  EXPECT_EQ(vtest::get(*bitmap, 0, 0), (Pixel{255, 127, 0, 77}));
+  EXPECT_EQ(vtest::get(*bitmap, 1, 0), (Pixel{254, 253, 252, 0}));
+}
+
+TEST(InvertColor, TwiceRestoresTheBuffer) {
+  hostsim::BitmapPtr bitmap = vtest::random_bitmap(13, 11, 5);
+  const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
+  ASSERT_EQ(InvertColor(hostsim::handle_of(*bitmap)), VELLORA_OK);
+  EXPECT_NE(vtest::snapshot(*bitmap), before);
+  ASSERT_EQ(InvertColor(hostsim::handle_of(*bitmap)), VELLORA_OK);
+  EXPECT_EQ(vtest::snapshot(*bitmap), before);
+}
+
+// A corrupt header must not make either operation walk a buffer it does not
+// have: -2 x -3 is not 6 pixels.
+TEST(ToneAndInvert, BitmapsWithoutPixelsAreLeftUntouched) {
+  for (auto [w, h] : {std::pair{0, 3}, {3, 0}, {-2, -3}, {-1, 4}, {4, -1}}) {
+    hostsim::BitmapPtr bitmap = vtest::random_bitmap(4, 4, 6);
+    const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
+    hostsim::set_header_dimensions(*bitmap, w, h);
+    const int32_t handle = hostsim::handle_of(*bitmap);
+    EXPECT_EQ(ChangeTone(handle, 256, 256, 256, 0), VELLORA_OK);
+    EXPECT_EQ(InvertColor(handle), VELLORA_OK);
+    hostsim::set_header_dimensions(*bitmap, 4, 4);
+    EXPECT_EQ(vtest::snapshot(*bitmap), before) << w << " x " << h;
+  }
+}
+
+TEST(ToneAndInvert, OversizedHeaderIsRefusedAndNothingIsWritten) {
+  hostsim::BitmapPtr bitmap = vtest::random_bitmap(4, 4, 8);
+  const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
+  hostsim::set_header_dimensions(*bitmap, 46341, 46341);  // w * h * 4 wraps in 32 bits
+  const int32_t handle = hostsim::handle_of(*bitmap);
+  EXPECT_EQ(ChangeTone(handle, 256, 256, 256, 0), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(InvertColor(handle), ERR_BAD_PIXEL_BUFFER);
+  hostsim::set_header_dimensions(*bitmap, 4, 4);
+  EXPECT_EQ(vtest::snapshot(*bitmap), before);
+}
+
+}  // namespace
