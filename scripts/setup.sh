@@ -13,7 +13,7 @@ PACKAGES=(
   g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build
   libpng-dev:i386 zlib1g-dev:i386 libgtest-dev:i386 libgmock-dev:i386
   libbenchmark-dev:i386 libz-mingw-w64-dev googletest
-  wine wine32 dpkg-dev
+  wine wine32 dpkg-dev clang-format
 )
 
 need_install=()
@@ -33,3 +33,4 @@ fi
 
 mkdir -p "$DEPS"
 "$ROOT/scripts/build-mingw-gtest.sh" "$DEPS/mingw"
+"$ROOT/scripts/build-mingw-libpng.sh" "$DEPS/mingw"

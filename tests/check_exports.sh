@@ -11,7 +11,7 @@ if [ "$target" = linux32 ]; then
 else
   dump=$("$tool" -p "$library")
   actual=$(printf '%s\n' "$dump" |
-    awk '/\[Ordinal\/Name Pointer\] Table/ {t=1; next} t && /^\s*\[/ {print $NF; next} t && NF==0 {t=0}' | sort)
+    awk '/\[Ordinal\/Name Pointer\] Table/ {t=1; next} t && /^[ \t]*\[/ {print $NF; next} t && NF==0 {t=0}' | sort)
   imports=$(printf '%s\n' "$dump" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
   allowed='^(kernel32|user32|msvcrt|advapi32|gdi32|ntdll)\.dll$'
   bad=$(printf '%s\n' "$imports" | grep -Ev "$allowed" || true)
