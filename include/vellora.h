@@ -55,6 +55,8 @@ extern "C" {
 /* A failure of the second bitmap of a two-bitmap export (BlendBlt's source,
  * ClipMask's mask) comes back as its code minus this offset: -546100 ... */
 #define ERR_SECOND_BITMAP_OFFSET 100
+/* a scratch or pixel buffer could not be allocated; nothing was changed */
+#define ERR_OUT_OF_MEMORY (-2)
 
 /* Returns the address of the bitmap's pixel buffer (its first stored byte,
  * the bottom-left pixel's blue byte), or a resolution code. */
@@ -73,6 +75,25 @@ VELLORA_API int32_t VELLORA_CALL ChangeTone(int32_t handle, int32_t red, int32_t
 /* Replaces every color byte by 255 minus itself; alpha is kept. Returns 0 or
  * a resolution code. */
 VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle);
+
+/* Box blur of the whole bitmap: every pixel becomes the mean of the square of
+ * side 2 * radius + 1 around it, clipped to the bitmap, taken as a pass along
+ * the rows then down the columns (each pass's means truncated). Colors are
+ * weighted by alpha; a mean alpha below 1 gives (0, 0, 0, 0). A radius of 0
+ * or less changes nothing; above 1000 acts as 1000. Needs 40 bytes of scratch
+ * memory per pixel for the call. Returns 0, a resolution code, or
+ * ERR_OUT_OF_MEMORY (nothing changed). */
+VELLORA_API int32_t VELLORA_CALL Blur(int32_t handle, int32_t radius);
+
+/* Pixelates the area at image (x, y) of area_width x area_height, clipped to
+ * the bitmap, in blocks of block_width x block_height anchored at the clipped
+ * area's top-left corner; blocks at the area's right and bottom edges are cut
+ * there. Each block becomes its alpha-weighted mean (mean alpha below 1 gives
+ * (0, 0, 0, 0)). Block sizes below 1 act as 1; an empty area changes nothing.
+ * Returns 0 or a resolution code. */
+VELLORA_API int32_t VELLORA_CALL Mosaic(int32_t handle, int32_t x, int32_t y, int32_t area_width,
+                                        int32_t area_height, int32_t block_width,
+                                        int32_t block_height);
 
 #ifdef __cplusplus
 }

@@ -1,6 +1,8 @@
 // The library's entry points: each resolves its handles, calls one operation
 // and returns its status.
 #include "host/resolve.h"
+#include "ops/blur.h"
+#include "ops/mosaic.h"
 #include "ops/tone.h"
 #include "vellora.h"
 
@@ -31,6 +33,23 @@ VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle) {
   const int32_t status = resolve_pixels(handle, &view);
   if (status != VELLORA_OK) return status;
   invert_color(view);
+  return VELLORA_OK;
+}
+
+VELLORA_API int32_t VELLORA_CALL Blur(int32_t handle, int32_t radius) {
+  BitmapView view;
+  const int32_t status = resolve_pixels(handle, &view);
+  if (status != VELLORA_OK) return status;
+  return blur(view, radius);
+}
+
+VELLORA_API int32_t VELLORA_CALL Mosaic(int32_t handle, int32_t x, int32_t y, int32_t area_width,
+                                        int32_t area_height, int32_t block_width,
+                                        int32_t block_height) {
+  BitmapView view;
+  const int32_t status = resolve_pixels(handle, &view);
+  if (status != VELLORA_OK) return status;
+  mosaic(view, x, y, area_width, area_height, block_width, block_height);
   return VELLORA_OK;
 }
 

@@ -26,6 +26,8 @@ const std::vector<ExportCall>& exports_taking_a_handle() {
       {"GetAddress", [](int32_t h) { return GetAddress(h); }},
       {"ChangeTone", [](int32_t h) { return ChangeTone(h, 100, -100, 50, 0); }},
       {"InvertColor", [](int32_t h) { return InvertColor(h); }},
+      {"Blur", [](int32_t h) { return Blur(h, 2); }},
+      {"Mosaic", [](int32_t h) { return Mosaic(h, 0, 0, 3, 2, 2, 2); }},
   };
   return calls;
 }

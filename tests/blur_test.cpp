@@ -1,0 +1,295 @@
+// Box blur: alpha weighting, the two passes and the truncation between them,
+// windows clipped at the edges, the radius clamp, and what happens when the
+// bitmap or the scratch memory is not there.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <iterator>
+#include <random>
+#include <tuple>
+#include <vector>
+
+#include "test_support.h"
+#include "vellora.h"
+
+namespace {
+
+using vtest::Pixel;
+
+// An image given top row first, each row left to right.
+hostsim::BitmapPtr bitmap_of(int32_t w, int32_t h, const std::vector<Pixel>& image) {
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(w, h);
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) vtest::put(*bitmap, x, y, image[y * w + x]);
+  }
+  return bitmap;
+}
+
+std::vector<Pixel> image_of(const hostsim::Bitmap& bitmap) {
+  const int32_t w = hostsim::width_of(bitmap), h = hostsim::height_of(bitmap);
+  std::vector<Pixel> image;
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) image.push_back(vtest::get(bitmap, x, y));
+  }
+  return image;
+}
+
+Pixel gray(uint8_t v) { return {v, v, v, 255}; }
+
+// The blur written straight from its definition, each window summed afresh:
+// a row pass of truncated alpha-weighted means, then a column pass over those
+// means, weighting each row's mean color by its mean alpha. Image rows are
+// used top-down; the windows are symmetric, so storage order cannot matter.
+std::vector<Pixel> reference_blur(const std::vector<Pixel>& image, int32_t w, int32_t h,
+                                  int32_t radius) {
+  const int32_t r = std::min(radius, 1000);
+  // Mean (b, g, r, a) of every row window.
+  std::vector<std::array<uint32_t, 4>> row_means(image.size());
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      std::array<uint32_t, 4> weighted{};
+      uint32_t n = 0;
+      for (int32_t xx = std::max(0, x - r); xx <= std::min(w - 1, x + r); ++xx, ++n) {
+        const Pixel& p = image[y * w + xx];
+        for (int k = 0; k < 3; ++k) weighted[k] += uint32_t{p[k]} * p[3];
+        weighted[3] += p[3];
+      }
+      std::array<uint32_t, 4>& m = row_means[y * w + x];
+      if (weighted[3] < n) continue;  // stays (0, 0, 0, 0)
+      for (int k = 0; k < 3; ++k) m[k] = weighted[k] / weighted[3];
+      m[3] = weighted[3] / n;
+    }
+  }
+  std::vector<Pixel> out(image.size());
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      std::array<uint32_t, 4> weighted{};
+      uint32_t n = 0;
+      for (int32_t yy = std::max(0, y - r); yy <= std::min(h - 1, y + r); ++yy, ++n) {
+        const std::array<uint32_t, 4>& m = row_means[yy * w + x];
+        for (int k = 0; k < 3; ++k) weighted[k] += m[k] * m[3];
+        weighted[3] += m[3];
+      }
+      Pixel& p = out[y * w + x];
+      p = {0, 0, 0, 0};
+      if (weighted[3] < n) continue;
+      for (int k = 0; k < 3; ++k) p[k] = static_cast<uint8_t>(weighted[k] / weighted[3]);
+      p[3] = static_cast<uint8_t>(weighted[3] / n);
+    }
+  }
+  return out;
+}
+
+// Random pixels whose alphas lean towards the small values where the
+// fade-out rule and the truncations decide the result.
+std::vector<Pixel> random_image(int32_t w, int32_t h, std::mt19937& rng) {
+  static const uint8_t kAlphas[] = {0, 0, 1, 2, 3, 127, 254, 255, 255};
+  std::vector<Pixel> image(static_cast<size_t>(w) * h);
+  const bool mostly_small_alpha = rng() % 2 == 0;
+  for (Pixel& p : image) {
+    for (int k = 0; k < 3; ++k) p[k] = static_cast<uint8_t>(rng());
+    p[3] = mostly_small_alpha ? kAlphas[rng() % std::size(kAlphas)] : static_cast<uint8_t>(rng());
+  }
+  return image;
+}
+
+TEST(BlurArguments, RadiusZeroOrBelowChangesNothing) {
+  for (int32_t radius : {0, -5, -1, INT_MIN}) {
+    hostsim::BitmapPtr bitmap = vtest::random_bitmap(6, 4, 11);
+    const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
+    EXPECT_EQ(Blur(hostsim::handle_of(*bitmap), radius), VELLORA_OK) << radius;
+    EXPECT_EQ(vtest::snapshot(*bitmap), before) << radius;
+  }
+}
+
+TEST(BlurArguments, ResolutionComesBeforeTheRadius) {
+  EXPECT_EQ(Blur(0, 0), ERR_NULL_HANDLE);
+  EXPECT_EQ(Blur(0, -5), ERR_NULL_HANDLE);
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(2, 2);
+  hostsim::set_info_header_size(*bitmap, 12);
+  EXPECT_EQ(Blur(hostsim::handle_of(*bitmap), 0), ERR_BAD_INFO_HEADER);
+}
+
+TEST(BlurWeighting, TransparentPixelsLendNoColor) {
+  hostsim::BitmapPtr bitmap = bitmap_of(2, 1, {{0, 0, 255, 255}, {255, 255, 255, 0}});
+  ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), 1), VELLORA_OK);
+  // Red only; alpha 255 / 2 truncates to 127.
+  EXPECT_EQ(image_of(*bitmap), (std::vector<Pixel>{{0, 0, 255, 127}, {0, 0, 255, 127}}));
+}
+
+TEST(BlurWeighting, WindowWithAlphaSumBelowItsCountFadesOut) {
+  hostsim::BitmapPtr bitmap = bitmap_of(3, 1, {{10, 20, 30, 2}, {40, 50, 60, 0}, {70, 80, 90, 0}});
+  ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), 1), VELLORA_OK);
+  // The first window has alpha sum 2 over 2 samples; the middle one 2 over 3.
+  EXPECT_EQ(image_of(*bitmap), (std::vector<Pixel>{{10, 20, 30, 1}, {0, 0, 0, 0}, {0, 0, 0, 0}}));
+}
+
+TEST(BlurWeighting, FullyTransparentBecomesZeroAndUniformOpaqueStays) {
+  hostsim::BitmapPtr clear = vtest::random_bitmap(5, 4, 12);
+  for (int32_t y = 0; y < 4; ++y) {
+    for (int32_t x = 0; x < 5; ++x) hostsim::pixel_at(*clear, x, y)[3] = 0;
+  }
+  ASSERT_EQ(Blur(hostsim::handle_of(*clear), 2), VELLORA_OK);
+  EXPECT_EQ(vtest::snapshot(*clear), std::vector<uint8_t>(5 * 4 * 4, 0));
+
+  hostsim::BitmapPtr uniform = hostsim::make_bitmap(5, 4);
+  vtest::fill(*uniform, {13, 200, 77, 255});
+  const std::vector<uint8_t> before = vtest::snapshot(*uniform);
+  ASSERT_EQ(Blur(hostsim::handle_of(*uniform), 3), VELLORA_OK);
+  EXPECT_EQ(vtest::snapshot(*uniform), before);
+}
+
+TEST(BlurWeighting, SinglePixelKeepsItselfUnlessTransparent) {
+  for (int32_t radius : {1, 2, 1000, INT_MAX}) {
+    for (uint8_t alpha : {1, 2, 128, 255}) {
+      hostsim::BitmapPtr bitmap = bitmap_of(1, 1, {{9, 140, 251, alpha}});
+      ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), radius), VELLORA_OK);
+      EXPECT_EQ(vtest::get(*bitmap, 0, 0), (Pixel{9, 140, 251, alpha})) << radius;
+    }
+    hostsim::BitmapPtr bitmap = bitmap_of(1, 1, {{9, 140, 251, 0}});
+    ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), radius), VELLORA_OK);
+    EXPECT_EQ(vtest::get(*bitmap, 0, 0), (Pixel{0, 0, 0, 0})) << radius;
+  }
+}
+
+TEST(BlurPasses, MeansAreTruncatedBetweenThePasses) {
+  hostsim::BitmapPtr bitmap = bitmap_of(
+      2, 2, {{100, 100, 100, 1}, {100, 100, 100, 2}, {100, 100, 100, 2}, {100, 100, 100, 3}});
+  ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), 1), VELLORA_OK);
+  // Row means of alpha are 1 and 2, and their mean 1; one mean over all four
+  // alphas would be 2.
+  for (const Pixel& p : image_of(*bitmap)) EXPECT_EQ(p, (Pixel{100, 100, 100, 1}));
+}
+
+TEST(BlurPasses, SingleWhitePixelSpreadsOverItsNeighbours) {
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(3, 3);
+  vtest::fill(*bitmap, gray(0));
+  vtest::put(*bitmap, 1, 1, gray(255));
+  ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), 1), VELLORA_OK);
+  // Corners: 255 / 2 = 127 along the row, 127 / 2 = 63 down the column;
+  // edges: 127 / 3 = 42 or 85 / 2 = 42; centre: 85 / 3 = 28.
+  EXPECT_EQ(image_of(*bitmap), (std::vector<Pixel>{gray(63), gray(42), gray(63),  //
+                                                   gray(42), gray(28), gray(42),  //
+                                                   gray(63), gray(42), gray(63)}));
+}
+
+TEST(BlurPasses, WindowsStopAtTheEdgesWithoutRepeatingThem) {
+  hostsim::BitmapPtr bitmap = bitmap_of(5, 1, {gray(0), gray(100), gray(200), gray(50), gray(250)});
+  ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), 1), VELLORA_OK);
+  // Edge windows hold two samples: (0 + 100) / 2 and (50 + 250) / 2. Clamped
+  // edge samples would give 33 and 183 there.
+  EXPECT_EQ(image_of(*bitmap),
+            (std::vector<Pixel>{gray(50), gray(100), gray(116), gray(166), gray(150)}));
+}
+
+TEST(BlurPasses, OnePixelWideBlursOnlyDownAndOneHighOnlyAcross) {
+  hostsim::BitmapPtr column =
+      bitmap_of(1, 4, {{10, 20, 30, 255}, {0, 0, 0, 0}, gray(90), gray(30)});
+  ASSERT_EQ(Blur(hostsim::handle_of(*column), 1), VELLORA_OK);
+  // The row pass keeps each pixel; then (10 * 255) / 255, (10 + 90) * 255 / 510, ...
+  EXPECT_EQ(
+      image_of(*column),
+      (std::vector<Pixel>{{10, 20, 30, 127}, {50, 55, 60, 170}, {60, 60, 60, 170}, gray(60)}));
+
+  // The same pixels laid as a row give the same result: neither pass on a
+  // line of one sample changes anything but a transparent pixel's color.
+  std::mt19937 rng(13);
+  for (int32_t radius : {1, 2, 5, 40}) {
+    const std::vector<Pixel> line = random_image(37, 1, rng);
+    hostsim::BitmapPtr across = bitmap_of(37, 1, line);
+    hostsim::BitmapPtr down = bitmap_of(1, 37, line);
+    ASSERT_EQ(Blur(hostsim::handle_of(*across), radius), VELLORA_OK);
+    ASSERT_EQ(Blur(hostsim::handle_of(*down), radius), VELLORA_OK);
+    EXPECT_EQ(image_of(*across), image_of(*down)) << radius;
+    EXPECT_EQ(image_of(*across), reference_blur(line, 37, 1, radius)) << radius;
+  }
+}
+
+TEST(BlurRadius, AboveOneThousandActsAsOneThousand) {
+  std::vector<Pixel> line(1500, Pixel{255, 255, 255, 255});
+  std::fill(line.begin(), line.begin() + 1001, Pixel{0, 0, 0, 0});
+  hostsim::BitmapPtr bitmap = bitmap_of(1500, 1, line);
+  ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), 1500), VELLORA_OK);
+  // Pixel 0's window ends at column 1000, so it holds no opaque pixel.
+  EXPECT_EQ(vtest::get(*bitmap, 0, 0), (Pixel{0, 0, 0, 0}));
+
+  // Opaque white up to column 1000, then one black column: a window reaching
+  // column 1001 would pull pixel 0 down to 1001 * 255 / 1002 = 254.
+  std::vector<Pixel> edge(1500, gray(0));
+  std::fill(edge.begin(), edge.begin() + 1001, gray(255));
+  const std::vector<Pixel> expected = reference_blur(edge, 1500, 1, 1000);
+  for (int32_t radius : {1000, 1001, 1500, INT_MAX}) {
+    hostsim::BitmapPtr b = bitmap_of(1500, 1, edge);
+    ASSERT_EQ(Blur(hostsim::handle_of(*b), radius), VELLORA_OK);
+    EXPECT_EQ(vtest::get(*b, 0, 0), gray(255)) << radius;
+    EXPECT_EQ(image_of(*b), expected) << radius;
+  }
+  hostsim::BitmapPtr b = bitmap_of(1500, 1, edge);
+  ASSERT_EQ(Blur(hostsim::handle_of(*b), 999), VELLORA_OK);
+  EXPECT_EQ(vtest::get(*b, 0, 0), gray(255));
+  EXPECT_EQ(vtest::get(*b, 2, 0), gray(254));  // its window reaches column 1001
+}
+
+TEST(BlurRadius, CoveringTheWholeBitmapMakesEveryPixelTheSame) {
+  std::mt19937 rng(14);
+  for (auto [w, h, radius] : {std::tuple{7, 5, 6}, {7, 5, 100}, {3, 9, 8}, {12, 12, 11}}) {
+    const std::vector<Pixel> image = random_image(w, h, rng);
+    hostsim::BitmapPtr bitmap = bitmap_of(w, h, image);
+    ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), radius), VELLORA_OK);
+    const std::vector<Pixel> out = image_of(*bitmap);
+    for (const Pixel& p : out) ASSERT_EQ(p, out[0]) << w << " x " << h << ", r " << radius;
+    EXPECT_EQ(out, reference_blur(image, w, h, radius));
+  }
+}
+
+// The running sums against windows summed afresh, on sizes from one pixel up
+// and radii below, at and beyond the sizes.
+TEST(BlurPasses, RunningSumsMatchWindowsSummedAfresh) {
+  std::mt19937 rng(15);
+  for (int i = 0; i < 300; ++i) {
+    const int32_t w = 1 + static_cast<int32_t>(rng() % 13);
+    const int32_t h = 1 + static_cast<int32_t>(rng() % 13);
+    const int32_t radius = 1 + static_cast<int32_t>(rng() % 15);
+    const std::vector<Pixel> image = random_image(w, h, rng);
+    hostsim::BitmapPtr bitmap = bitmap_of(w, h, image);
+    ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), radius), VELLORA_OK);
+    ASSERT_EQ(image_of(*bitmap), reference_blur(image, w, h, radius))
+        << w << " x " << h << ", r " << radius;
+  }
+}
+
+TEST(BlurBadInput, BitmapWithoutPixelsIsLeftUntouched) {
+  for (auto [w, h] : {std::pair{0, 3}, {3, 0}, {-2, -3}, {-1, 4}, {INT_MIN, INT_MIN}}) {
+    hostsim::BitmapPtr bitmap = vtest::random_bitmap(4, 4, 16);
+    const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
+    hostsim::set_header_dimensions(*bitmap, w, h);
+    EXPECT_EQ(Blur(hostsim::handle_of(*bitmap), 2), VELLORA_OK) << w << " x " << h;
+    hostsim::set_header_dimensions(*bitmap, 4, 4);
+    EXPECT_EQ(vtest::snapshot(*bitmap), before) << w << " x " << h;
+  }
+}
+
+// The headers below claim far more pixels than the 1 x 1 buffer behind them.
+// The blur must fail for want of scratch memory before it reads any pixel.
+TEST(BlurBadInput, ScratchThatCannotBeHadLeavesTheBitmapUntouched) {
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(1, 1);
+  vtest::put(*bitmap, 0, 0, {1, 2, 3, 4});
+  uint8_t* const pixel = hostsim::pixels_of(*bitmap);
+  const int32_t handle = hostsim::handle_of(*bitmap);
+  // 16384 x 16384: 1 GiB of pixels is addressable, 10 GiB of scratch is not.
+  // 10362 x 10362: two arrays of 2,147,420,880 bytes, together within 122 KiB
+  // of 4 GiB: a 32-bit process, which holds its own code too, cannot have both.
+  for (int32_t side : {16384, 10362}) {
+    hostsim::set_header_dimensions(*bitmap, side, side);
+    EXPECT_EQ(Blur(handle, 1), ERR_OUT_OF_MEMORY) << side;
+    // The radius test comes before any allocation.
+    EXPECT_EQ(Blur(handle, 0), VELLORA_OK) << side;
+    EXPECT_EQ(hostsim::pixels_of(*bitmap), pixel);
+    EXPECT_EQ((Pixel{pixel[0], pixel[1], pixel[2], pixel[3]}), (Pixel{1, 2, 3, 4})) << side;
+  }
+}
+
+}  // namespace
