@@ -62,6 +62,10 @@ struct Bitmap {
   HostBitmapData data;
   BitmapRecord record;
   InfoHeader header;
+  // Set when a test points the pixels pointer elsewhere: the bitmap then
+  // still owns (and frees) the buffer it had.
+  bool pixels_redirected;
+  void* buffer_before_redirect;
 };
 
 Bitmap* create_bitmap(int32_t width, int32_t height) {
@@ -90,7 +94,9 @@ Bitmap* create_bitmap(int32_t width, int32_t height) {
 
 void destroy_bitmap(Bitmap* bitmap) {
   if (bitmap == nullptr) return;
-  std::free(pixels_of(*bitmap));
+  // Whatever buffer is installed now belongs to the bitmap (a resize may have
+  // replaced it), unless a test pointed it at memory of its own.
+  std::free(bitmap->pixels_redirected ? bitmap->buffer_before_redirect : pixels_of(*bitmap));
   delete bitmap;
 }
 
@@ -120,6 +126,24 @@ void set_info_header_size(Bitmap& bitmap, uint32_t bi_size) { bitmap.header.bi_s
 void set_header_dimensions(Bitmap& bitmap, int32_t width, int32_t height) {
   bitmap.header.bi_width = width;
   bitmap.header.bi_height = height;
+}
+
+void set_data_pointer(Bitmap& bitmap, const void* data) { bitmap.object.data = address_of(data); }
+
+void set_record_pointer(Bitmap& bitmap, const void* record) {
+  bitmap.data.record = address_of(record);
+}
+
+void set_header_pointer(Bitmap& bitmap, const void* header) {
+  bitmap.record.header = address_of(header);
+}
+
+void set_pixels_pointer(Bitmap& bitmap, const void* pixels) {
+  if (!bitmap.pixels_redirected) {
+    bitmap.pixels_redirected = true;
+    bitmap.buffer_before_redirect = pixels_of(bitmap);
+  }
+  bitmap.record.pixels = address_of(pixels);
 }
 
 }  // namespace hostsim

@@ -35,6 +35,12 @@ void clear_info_header(Bitmap& bitmap);    // BitmapRecord's header pointer -> n
 void set_info_header_size(Bitmap& bitmap, uint32_t bi_size);
 // Overwrites biWidth and biHeight without touching the buffer (corrupt headers).
 void set_header_dimensions(Bitmap& bitmap, int32_t width, int32_t height);
+// Points a record's pointer field anywhere (wild pointers). The bitmap still
+// frees its own pixel buffer when destroyed, whatever the pixels pointer says.
+void set_data_pointer(Bitmap& bitmap, const void* data);
+void set_record_pointer(Bitmap& bitmap, const void* record);
+void set_header_pointer(Bitmap& bitmap, const void* header);
+void set_pixels_pointer(Bitmap& bitmap, const void* pixels);
 
 struct BitmapDeleter {
   void operator()(Bitmap* bitmap) const { destroy_bitmap(bitmap); }

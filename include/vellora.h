@@ -8,9 +8,11 @@
  * top-left pixel.
  *
  * What the caller must guarantee:
- *  - a nonzero handle names a live Bitmap of the calling host process; the
- *    library cannot tell a stale object_id from a live one before it reads
- *    the memory at handle * 2;
+ *  - a nonzero handle names a live Bitmap of the calling host process. The
+ *    library checks that every host record it reads is mapped before it
+ *    reads it, so a wild handle gives a status code instead of a fault; but
+ *    a stale handle whose memory is still mapped, and happens to look like
+ *    a Bitmap, cannot be told from a live one;
  *  - calls that touch the same bitmap do not overlap in time (the library
  *    takes no lock and keeps no state between calls);
  *  - a caller buffer holds at least the byte count passed with it.
@@ -49,8 +51,9 @@ extern "C" {
 #define ERR_NO_BITMAP_RECORD (-546002) /* the Bitmap has no bitmap record */
 #define ERR_NO_INFO_HEADER (-546003)   /* the bitmap record has no info header */
 #define ERR_BAD_INFO_HEADER (-546004)  /* the info header's size field is not 40 */
-/* The bitmap resolved, but width * height * 4 does not fit in a signed 32-bit
- * integer, so no buffer of that size can be addressed. */
+/* The bitmap resolved, but its pixel buffer cannot be used: width * height * 4
+ * does not fit in a signed 32-bit integer, or the buffer is not mapped (with
+ * write access, where the export writes it) for all of those bytes. */
 #define ERR_BAD_PIXEL_BUFFER (-546005)
 /* A failure of the second bitmap of a two-bitmap export (BlendBlt's source,
  * ClipMask's mask) comes back as its code minus this offset: -546100 ... */

@@ -7,11 +7,13 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 #include <random>
 #include <tuple>
 #include <vector>
 
+#include "guarded_pages.h"
 #include "test_support.h"
 #include "vellora.h"
 
@@ -272,23 +274,28 @@ TEST(BlurBadInput, BitmapWithoutPixelsIsLeftUntouched) {
   }
 }
 
-// The headers below claim far more pixels than the 1 x 1 buffer behind them.
-// The blur must fail for want of scratch memory before it reads any pixel.
+// The headers below claim far more pixels than fit beside their scratch
+// arrays in a 32-bit process. The blur must fail for want of scratch memory
+// before it writes any pixel.
 TEST(BlurBadInput, ScratchThatCannotBeHadLeavesTheBitmapUntouched) {
-  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(1, 1);
-  vtest::put(*bitmap, 0, 0, {1, 2, 3, 4});
-  uint8_t* const pixel = hostsim::pixels_of(*bitmap);
-  const int32_t handle = hostsim::handle_of(*bitmap);
-  // 16384 x 16384: 1 GiB of pixels is addressable, 10 GiB of scratch is not.
+  // 10400 x 10400: 433 MB of pixels is addressable, 4.3 GB of scratch is not.
   // 10362 x 10362: two arrays of 2,147,420,880 bytes, together within 122 KiB
-  // of 4 GiB: a 32-bit process, which holds its own code too, cannot have both.
-  for (int32_t side : {16384, 10362}) {
+  // of 4 GiB: a process that holds its own code and the pixels cannot have both.
+  constexpr int32_t kLargest = 10400;
+  const vtest::Pages buffer(size_t{kLargest} * kLargest * 4 / vtest::kPage + 1);
+  ASSERT_NE(buffer.page(0), nullptr);
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(1, 1);
+  hostsim::set_pixels_pointer(*bitmap, buffer.page(0));
+  const Pixel marker{1, 2, 3, 4};
+  std::memcpy(buffer.page(0), marker.data(), 4);
+  const int32_t handle = hostsim::handle_of(*bitmap);
+  for (int32_t side : {kLargest, 10362}) {
     hostsim::set_header_dimensions(*bitmap, side, side);
     EXPECT_EQ(Blur(handle, 1), ERR_OUT_OF_MEMORY) << side;
     // The radius test comes before any allocation.
     EXPECT_EQ(Blur(handle, 0), VELLORA_OK) << side;
-    EXPECT_EQ(hostsim::pixels_of(*bitmap), pixel);
-    EXPECT_EQ((Pixel{pixel[0], pixel[1], pixel[2], pixel[3]}), (Pixel{1, 2, 3, 4})) << side;
+    uint8_t* pixel = buffer.page(0);
+    EXPECT_EQ((Pixel{pixel[0], pixel[1], pixel[2], pixel[3]}), marker) << side;
   }
 }
 

@@ -7,30 +7,85 @@
 
 namespace vellora {
 
+namespace {
+
+using host::Address;
+
+// Reads host fields after making sure they can be read. The records of one
+// bitmap usually share a page or two, so pages already proven readable in
+// this call are remembered and not asked about again.
+struct GuardedReader {
+  static constexpr int kRememberedPages = 4;
+  Address pages[kRememberedPages] = {};
+  int page_count = 0;
+
+  bool known(Address page) const {
+    for (int i = 0; i < page_count; ++i) {
+      if (pages[i] == page) return true;
+    }
+    return false;
+  }
+
+  void remember(Address page) {
+    if (!known(page) && page_count < kRememberedPages) pages[page_count++] = page;
+  }
+
+  bool read(Address base, uint32_t offset, uint32_t* value) {
+    constexpr Address kPageMask = ~Address{4095};
+    const Address first = base + offset;  // 32-bit address arithmetic, as the host's
+    const Address last = first + (sizeof *value - 1);
+    if (last < first) return false;
+    if (!known(first & kPageMask) || !known(last & kPageMask)) {
+      if (!host::is_accessible(first, sizeof *value, host::Access::kRead)) return false;
+      remember(first & kPageMask);
+      remember(last & kPageMask);
+    }
+    *value = host::read_word(base, offset);
+    return true;
+  }
+};
+
+}  // namespace
+
 int32_t resolve_bitmap(int32_t handle, BitmapView* view) {
   using namespace host;
   if (handle == 0) return ERR_NULL_HANDLE;
 
+  GuardedReader reader;
   const Address object = object_address(handle);
-  if (read_word(object, kObjectFlags) != kHostObjectFlagsBitmap) return ERR_NOT_BITMAP;
+  uint32_t flags = 0;
+  if (!reader.read(object, kObjectFlags, &flags) || flags != kHostObjectFlagsBitmap) {
+    return ERR_NOT_BITMAP;
+  }
 
-  // The data pointer itself is not tested: a Bitmap object always has one.
-  const Address data = read_word(object, kObjectData);
-  const Address record = read_word(data, kDataRecord);
-  if (record == 0) return ERR_NO_BITMAP_RECORD;
+  // The data pointer is not tested for null: a Bitmap object always has one,
+  // and a wrong one fails the readability check of the next read.
+  Address data = 0;
+  if (!reader.read(object, kObjectData, &data)) return ERR_NOT_BITMAP;
+  Address record = 0;
+  if (!reader.read(data, kDataRecord, &record) || record == 0) return ERR_NO_BITMAP_RECORD;
 
-  const Address header = read_word(record, kRecordHeader);
+  Address header = 0;
+  if (!reader.read(record, kRecordHeader, &header)) return ERR_NO_BITMAP_RECORD;
   if (header == 0) return ERR_NO_INFO_HEADER;
-  if (read_word(header, kHeaderSize) != kInfoHeaderSize) return ERR_BAD_INFO_HEADER;
+  uint32_t header_size = 0;
+  if (!reader.read(header, kHeaderSize, &header_size)) return ERR_NO_INFO_HEADER;
+  if (header_size != kInfoHeaderSize) return ERR_BAD_INFO_HEADER;
 
-  view->width = static_cast<int32_t>(read_word(header, kHeaderWidth));
-  view->height = static_cast<int32_t>(read_word(header, kHeaderHeight));
-  view->pixels =
-      reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(read_word(record, kRecordPixels)));
+  uint32_t width = 0, height = 0;
+  if (!reader.read(header, kHeaderWidth, &width) || !reader.read(header, kHeaderHeight, &height)) {
+    return ERR_NO_INFO_HEADER;
+  }
+  Address pixels = 0;
+  if (!reader.read(record, kRecordPixels, &pixels)) return ERR_NO_BITMAP_RECORD;
+
+  view->width = static_cast<int32_t>(width);
+  view->height = static_cast<int32_t>(height);
+  view->pixels = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(pixels));
   return VELLORA_OK;
 }
 
-int32_t resolve_pixels(int32_t handle, BitmapView* view) {
+int32_t resolve_pixels(int32_t handle, BitmapView* view, host::Access access) {
   const int32_t status = resolve_bitmap(handle, view);
   if (status != VELLORA_OK) return status;
 
@@ -41,6 +96,10 @@ int32_t resolve_pixels(int32_t handle, BitmapView* view) {
   }
   const int64_t bytes = int64_t{view->width} * view->height * kBytesPerPixel;
   if (bytes > std::numeric_limits<int32_t>::max()) return ERR_BAD_PIXEL_BUFFER;
+  if (!host::is_accessible(reinterpret_cast<uintptr_t>(view->pixels), static_cast<size_t>(bytes),
+                           access)) {
+    return ERR_BAD_PIXEL_BUFFER;
+  }
   return VELLORA_OK;
 }
 

@@ -4,18 +4,24 @@
 #include <cstdint>
 
 #include "host/bitmap_view.h"
+#include "host/memory_probe.h"
 
 namespace vellora {
 
 // Walks the host's records in their fixed order; the first failing test
-// decides the code (ERR_NULL_HANDLE ... ERR_BAD_INFO_HEADER). On success the
-// view holds the header's width and height exactly as stored.
+// decides the code (ERR_NULL_HANDLE ... ERR_BAD_INFO_HEADER). Every record
+// is checked to be readable before it is read: unreadable object memory
+// counts as ERR_NOT_BITMAP, an unreadable data or bitmap record as
+// ERR_NO_BITMAP_RECORD, an unreadable info header as ERR_NO_INFO_HEADER.
+// On success the view holds the header's width and height exactly as stored.
 int32_t resolve_bitmap(int32_t handle, BitmapView* view);
 
 // The gate of every pixel operation: resolve_bitmap, then the size rules.
 // A width or height of 0 or less means no pixels (the view becomes 0 x 0);
-// a width * height * 4 beyond INT32_MAX gives ERR_BAD_PIXEL_BUFFER.
-int32_t resolve_pixels(int32_t handle, BitmapView* view);
+// a width * height * 4 beyond INT32_MAX, or a buffer that is not mapped with
+// the given access for all of its bytes, gives ERR_BAD_PIXEL_BUFFER.
+int32_t resolve_pixels(int32_t handle, BitmapView* view,
+                       host::Access access = host::Access::kReadWrite);
 
 // The code of a failed second bitmap (a blend source, a mask): 100 lower.
 int32_t second_bitmap_status(int32_t status);

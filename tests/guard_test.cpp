@@ -1,0 +1,108 @@
+// Wild handles and wild pointers in the host's records: each gives a status
+// code where reading it would fault.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "guarded_pages.h"
+#include "host/memory_probe.h"
+#include "test_support.h"
+#include "vellora.h"
+
+namespace {
+
+using vtest::PageAccess;
+using vtest::Pages;
+
+TEST(MemoryProbe, TellsMappedFromUnmappedAndReadOnly) {
+  using vellora::host::Access;
+  using vellora::host::is_accessible;
+  Pages pages(3);
+  pages.protect(1, PageAccess::kNone);
+  pages.protect(2, PageAccess::kRead);
+  const auto at = [&](size_t page, size_t offset) {
+    return reinterpret_cast<uintptr_t>(pages.page(page)) + offset;
+  };
+  EXPECT_TRUE(is_accessible(at(0, 0), vtest::kPage, Access::kReadWrite));
+  EXPECT_FALSE(is_accessible(at(0, 4093), 4, Access::kRead));  // its last byte is unmapped
+  EXPECT_FALSE(is_accessible(at(1, 100), 1, Access::kRead));
+  EXPECT_TRUE(is_accessible(at(2, 0), vtest::kPage, Access::kRead));
+  EXPECT_FALSE(is_accessible(at(2, 0), 1, Access::kReadWrite));
+  EXPECT_FALSE(is_accessible(at(0, 0), 3 * vtest::kPage, Access::kRead));
+  EXPECT_TRUE(is_accessible(at(1, 0), 0, Access::kRead));          // nothing to touch
+  EXPECT_FALSE(is_accessible(UINTPTR_MAX - 2, 8, Access::kRead));  // wraps
+}
+
+// Handles whose object address (handle * 2) is not mapped, odd and even.
+TEST(WildHandles, UnmappedObjectIsNotABitmap) {
+  Pages pages(1);
+  pages.protect(0, PageAccess::kNone);
+  const int32_t handle = vtest::handle_at(pages.page(0));
+  for (int32_t h : {handle, handle + 1, handle + 2, handle + 1001, 1, 2, 3, -1}) {
+    EXPECT_EQ(GetAddress(h), ERR_NOT_BITMAP) << h;
+    EXPECT_EQ(InvertColor(h), ERR_NOT_BITMAP) << h;
+    EXPECT_EQ(ChangeTone(h, 1, 2, 3, 0), ERR_NOT_BITMAP) << h;
+  }
+}
+
+// An object whose flags are readable but whose data pointer lies on the
+// next, unmapped page.
+TEST(WildHandles, ObjectCutOffByAnUnmappedPageIsNotABitmap) {
+  Pages pages(2);
+  pages.protect(1, PageAccess::kNone);
+  uint8_t* object = pages.page(1) - 8;
+  const uint32_t flags = 0x222;
+  std::memcpy(object, &flags, 4);
+  EXPECT_EQ(GetAddress(vtest::handle_at(object)), ERR_NOT_BITMAP);
+}
+
+TEST(WildHandles, UnreadableRecordsAndHeaderGiveTheirCodes) {
+  Pages pages(1);
+  pages.protect(0, PageAccess::kNone);
+  const uint8_t* unmapped = pages.page(0) + 64;
+
+  hostsim::BitmapPtr data = hostsim::make_bitmap(2, 2);
+  hostsim::set_data_pointer(*data, unmapped);
+  EXPECT_EQ(GetAddress(hostsim::handle_of(*data)), ERR_NO_BITMAP_RECORD);
+
+  hostsim::BitmapPtr record = hostsim::make_bitmap(2, 2);
+  hostsim::set_record_pointer(*record, unmapped);
+  EXPECT_EQ(GetAddress(hostsim::handle_of(*record)), ERR_NO_BITMAP_RECORD);
+
+  hostsim::BitmapPtr header = hostsim::make_bitmap(2, 2);
+  hostsim::set_header_pointer(*header, unmapped);
+  EXPECT_EQ(GetAddress(hostsim::handle_of(*header)), ERR_NO_INFO_HEADER);
+}
+
+TEST(WildPixels, NullOrUnmappedBufferIsRefusedBeforeAnyWrite) {
+  Pages pages(2);
+  pages.protect(1, PageAccess::kNone);
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(4, 4);
+  const int32_t handle = hostsim::handle_of(*bitmap);
+
+  hostsim::set_pixels_pointer(*bitmap, nullptr);
+  EXPECT_EQ(InvertColor(handle), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(GetAddress(handle), 0);  // resolution itself does not look at the buffer
+
+  hostsim::set_pixels_pointer(*bitmap, pages.page(1));
+  EXPECT_EQ(InvertColor(handle), ERR_BAD_PIXEL_BUFFER);
+
+  // The first 32 bytes are mapped, the last 32 are not: nothing may be written.
+  uint8_t* straddling = pages.page(1) - 32;
+  std::memset(straddling, 7, 32);
+  hostsim::set_pixels_pointer(*bitmap, straddling);
+  EXPECT_EQ(ChangeTone(handle, 256, 256, 256, 0), ERR_BAD_PIXEL_BUFFER);
+  for (int i = 0; i < 32; ++i) ASSERT_EQ(straddling[i], 7) << i;
+}
+
+TEST(WildPixels, ReadOnlyBufferIsNotWritten) {
+  Pages pages(1);
+  std::memset(pages.page(0), 9, vtest::kPage);
+  pages.protect(0, PageAccess::kRead);
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(16, 16);  // exactly one page
+  hostsim::set_pixels_pointer(*bitmap, pages.page(0));
+  EXPECT_EQ(InvertColor(hostsim::handle_of(*bitmap)), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(pages.page(0)[0], 9);
+}
+
+}  // namespace

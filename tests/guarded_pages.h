@@ -1,0 +1,68 @@
+// Pages with chosen access rights, for handing the library wild pointers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#endif
+
+namespace vtest {
+
+inline constexpr size_t kPage = 4096;
+
+enum class PageAccess { kNone, kRead, kReadWrite };
+
+// `count` pages of read-write memory, released on destruction.
+class Pages {
+ public:
+  explicit Pages(size_t count) : size_(count * kPage) {
+#if defined(_WIN32)
+    base_ = static_cast<uint8_t*>(
+        VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+#else
+    void* p = mmap(nullptr, size_, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    base_ = p == MAP_FAILED ? nullptr : static_cast<uint8_t*>(p);
+#endif
+  }
+  ~Pages() {
+#if defined(_WIN32)
+    VirtualFree(base_, 0, MEM_RELEASE);
+#else
+    munmap(base_, size_);
+#endif
+  }
+  Pages(const Pages&) = delete;
+  Pages& operator=(const Pages&) = delete;
+
+  uint8_t* page(size_t index) const { return base_ + index * kPage; }
+
+  void protect(size_t index, PageAccess access) const {
+#if defined(_WIN32)
+    const DWORD flags = access == PageAccess::kNone   ? PAGE_NOACCESS
+                        : access == PageAccess::kRead ? PAGE_READONLY
+                                                      : PAGE_READWRITE;
+    DWORD old = 0;
+    VirtualProtect(page(index), kPage, flags, &old);
+#else
+    const int flags = access == PageAccess::kNone   ? PROT_NONE
+                      : access == PageAccess::kRead ? PROT_READ
+                                                    : PROT_READ | PROT_WRITE;
+    mprotect(page(index), kPage, flags);
+#endif
+  }
+
+ private:
+  size_t size_;
+  uint8_t* base_;
+};
+
+inline int32_t handle_at(const void* object) {
+  return static_cast<int32_t>(reinterpret_cast<uintptr_t>(object) / 2);
+}
+
+}  // namespace vtest
