@@ -7,6 +7,16 @@
 
 namespace vellora {
 
+namespace {
+
+// Both sizes positive: does width * height * 4 fit in int32_t?
+bool byte_size_fits(const BitmapView& view) {
+  const int64_t bytes = int64_t{view.width} * view.height * kBytesPerPixel;
+  return bytes <= std::numeric_limits<int32_t>::max();
+}
+
+}  // namespace
+
 int32_t resolve_bitmap(int32_t handle, BitmapView* view) {
   using namespace host;
   if (handle == 0) return ERR_NULL_HANDLE;
@@ -39,8 +49,13 @@ int32_t resolve_pixels(int32_t handle, BitmapView* view) {
     view->height = 0;
     return VELLORA_OK;
   }
-  const int64_t bytes = int64_t{view->width} * view->height * kBytesPerPixel;
-  if (bytes > std::numeric_limits<int32_t>::max()) return ERR_BAD_PIXEL_BUFFER;
+  return byte_size_fits(*view) ? VELLORA_OK : ERR_BAD_PIXEL_BUFFER;
+}
+
+int32_t resolve_bitmap_bounded(int32_t handle, BitmapView* view) {
+  const int32_t status = resolve_bitmap(handle, view);
+  if (status != VELLORA_OK) return status;
+  if (view->width > 0 && view->height > 0 && !byte_size_fits(*view)) return ERR_BAD_PIXEL_BUFFER;
   return VELLORA_OK;
 }
 
