@@ -55,6 +55,11 @@ extern "C" {
 /* A failure of the second bitmap of a two-bitmap export (BlendBlt's source,
  * ClipMask's mask) comes back as its code minus this offset: -546100 ... */
 #define ERR_SECOND_BITMAP_OFFSET 100
+/* A PNG save did not produce a complete file: the file failed to open (a
+ * missing directory, no access, held open by another opener, an empty, null
+ * or overlong path), the encoder failed (header refused, memory exhausted,
+ * write failure), or the final close failed. */
+#define PNG_SAVE_FAILED 1
 
 /* Returns the address of the bitmap's pixel buffer (its first stored byte,
  * the bottom-left pixel's blue byte), or a resolution code. */
@@ -73,6 +78,26 @@ VELLORA_API int32_t VELLORA_CALL ChangeTone(int32_t handle, int32_t red, int32_t
 /* Replaces every color byte by 255 minus itself; alpha is kept. Returns 0 or
  * a resolution code. */
 VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle);
+
+/* Saves the bitmap as an 8-bit RGBA PNG file, upright, every byte unchanged
+ * (straight alpha; transparent pixels keep their colors). path: UTF-8, zero-
+ * terminated, at most 1,023 UTF-16 units; the file is created or truncated
+ * and, on Windows, shared with no other opener while the save runs. level:
+ * zlib's -1 (default) or 0 (stored) to 9; any other value means -1. filters,
+ * by its low byte: 0 no filtering; 1..4 Sub, Up, Average, Paeth on every row;
+ * 5..7 no filtering (with a warning); 8..255 flag bits 0x08 None, 0x10 Sub,
+ * 0x20 Up, 0x40 Average, 0x80 Paeth, the encoder picking one per row. Width
+ * and height must lie in 1..1,000,000.
+ * Returns 0; a resolution code (no file touched); ERR_BAD_PIXEL_BUFFER (no
+ * file touched); or PNG_SAVE_FAILED, leaving an empty or truncated file if the
+ * open succeeded. The encoder's warnings and errors are printed on standard
+ * error as "libpng warning: ..." / "libpng error: ...". */
+VELLORA_API int32_t VELLORA_CALL PngSaveA(const char* path, int32_t handle, int32_t level,
+                                          int32_t filters);
+
+/* The same entry as PngSaveA under a second name. */
+VELLORA_API int32_t VELLORA_CALL PngSave(const char* path, int32_t handle, int32_t level,
+                                         int32_t filters);
 
 #ifdef __cplusplus
 }
