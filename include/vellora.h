@@ -60,6 +60,11 @@ extern "C" {
 #define ERR_SECOND_BITMAP_OFFSET 100
 /* a scratch or pixel buffer could not be allocated; nothing was changed */
 #define ERR_OUT_OF_MEMORY (-2)
+/* A PNG save did not produce a complete file: the file failed to open (a
+ * missing directory, no access, held open by another opener, an empty, null
+ * or overlong path), the encoder failed (header refused, memory exhausted,
+ * write failure), or the final close failed. */
+#define PNG_SAVE_FAILED 1
 
 /* Returns the address of the bitmap's pixel buffer (its first stored byte,
  * the bottom-left pixel's blue byte), or a resolution code. */
@@ -97,6 +102,25 @@ VELLORA_API int32_t VELLORA_CALL Blur(int32_t handle, int32_t radius);
 VELLORA_API int32_t VELLORA_CALL Mosaic(int32_t handle, int32_t x, int32_t y, int32_t area_width,
                                         int32_t area_height, int32_t block_width,
                                         int32_t block_height);
+/* Saves the bitmap as an 8-bit RGBA PNG file, upright, every byte unchanged
+ * (straight alpha; transparent pixels keep their colors). path: UTF-8, zero-
+ * terminated, at most 1,023 UTF-16 units; the file is created or truncated
+ * and, on Windows, shared with no other opener while the save runs. level:
+ * zlib's -1 (default) or 0 (stored) to 9; any other value means -1. filters,
+ * by its low byte: 0 no filtering; 1..4 Sub, Up, Average, Paeth on every row;
+ * 5..7 no filtering (with a warning); 8..255 flag bits 0x08 None, 0x10 Sub,
+ * 0x20 Up, 0x40 Average, 0x80 Paeth, the encoder picking one per row. Width
+ * and height must lie in 1..1,000,000.
+ * Returns 0; a resolution code (no file touched); ERR_BAD_PIXEL_BUFFER (no
+ * file touched); or PNG_SAVE_FAILED, leaving an empty or truncated file if the
+ * open succeeded. The encoder's warnings and errors are printed on standard
+ * error as "libpng warning: ..." / "libpng error: ...". */
+VELLORA_API int32_t VELLORA_CALL PngSaveA(const char* path, int32_t handle, int32_t level,
+                                          int32_t filters);
+
+/* The same entry as PngSaveA under a second name. */
+VELLORA_API int32_t VELLORA_CALL PngSave(const char* path, int32_t handle, int32_t level,
+                                         int32_t filters);
 
 #ifdef __cplusplus
 }

@@ -4,6 +4,7 @@
 #include "ops/blur.h"
 #include "ops/mosaic.h"
 #include "ops/tone.h"
+#include "png/png_save.h"
 #include "vellora.h"
 
 using namespace vellora;
@@ -52,5 +53,26 @@ VELLORA_API int32_t VELLORA_CALL Mosaic(int32_t handle, int32_t x, int32_t y, in
   mosaic(view, x, y, area_width, area_height, block_width, block_height);
   return VELLORA_OK;
 }
+VELLORA_API int32_t VELLORA_CALL PngSaveA(const char* path, int32_t handle, int32_t level,
+                                          int32_t filters) {
+  BitmapView view;
+  // The header's sizes reach the encoder as they stand: it refuses 0 and
+  // negative ones itself.
+  const int32_t status = resolve_bitmap_bounded(handle, &view);
+  if (status != VELLORA_OK) return status;
+  return png_save(path, view, level, filters);
+}
+
+// PngSave is PngSaveA's own entry under a second name: one function, two
+// symbols. The alias names the assembler symbol, which carries the stdcall
+// decoration on Windows.
+#ifdef _WIN32
+#define VELLORA_PNG_SAVE_A_SYMBOL "PngSaveA@16"
+#else
+#define VELLORA_PNG_SAVE_A_SYMBOL "PngSaveA"
+#endif
+VELLORA_API int32_t VELLORA_CALL PngSave(const char* path, int32_t handle, int32_t level,
+                                         int32_t filters)
+    __attribute__((alias(VELLORA_PNG_SAVE_A_SYMBOL)));
 
 }  // extern "C"

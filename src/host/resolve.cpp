@@ -45,6 +45,20 @@ struct GuardedReader {
   }
 };
 
+// Both sizes positive: does width * height * 4 fit in int32_t? The pixel
+// count is below 2^62, so the 64-bit product cannot wrap; width * height * 4
+// could, for a header of INT32_MAX x INT32_MAX.
+bool byte_size_fits(const BitmapView& view) {
+  return int64_t{view.width} * view.height <= std::numeric_limits<int32_t>::max() / kBytesPerPixel;
+}
+
+// Both sizes positive and the byte size fits: is every byte of the buffer
+// mapped with the access the operation needs?
+bool buffer_accessible(const BitmapView& view, host::Access access) {
+  return host::is_accessible(reinterpret_cast<uintptr_t>(view.pixels),
+                             static_cast<size_t>(byte_size(view)), access);
+}
+
 }  // namespace
 
 int32_t resolve_bitmap(int32_t handle, BitmapView* view) {
@@ -94,10 +108,15 @@ int32_t resolve_pixels(int32_t handle, BitmapView* view, host::Access access) {
     view->height = 0;
     return VELLORA_OK;
   }
-  const int64_t bytes = int64_t{view->width} * view->height * kBytesPerPixel;
-  if (bytes > std::numeric_limits<int32_t>::max()) return ERR_BAD_PIXEL_BUFFER;
-  if (!host::is_accessible(reinterpret_cast<uintptr_t>(view->pixels), static_cast<size_t>(bytes),
-                           access)) {
+  if (!byte_size_fits(*view) || !buffer_accessible(*view, access)) return ERR_BAD_PIXEL_BUFFER;
+  return VELLORA_OK;
+}
+
+int32_t resolve_bitmap_bounded(int32_t handle, BitmapView* view) {
+  const int32_t status = resolve_bitmap(handle, view);
+  if (status != VELLORA_OK) return status;
+  if (view->width > 0 && view->height > 0 &&
+      (!byte_size_fits(*view) || !buffer_accessible(*view, host::Access::kRead))) {
     return ERR_BAD_PIXEL_BUFFER;
   }
   return VELLORA_OK;

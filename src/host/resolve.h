@@ -23,6 +23,14 @@ int32_t resolve_bitmap(int32_t handle, BitmapView* view);
 int32_t resolve_pixels(int32_t handle, BitmapView* view,
                        host::Access access = host::Access::kReadWrite);
 
+// resolve_bitmap with resolve_pixels' buffer rules for reading, the sizes
+// left as the header holds them: for a consumer that judges the sizes itself
+// (the PNG header refuses 0 and negative ones) but must never be let past the
+// buffer. When both sizes are positive and width * height * 4 is beyond
+// INT32_MAX, or the buffer is not readable for all of it, gives
+// ERR_BAD_PIXEL_BUFFER.
+int32_t resolve_bitmap_bounded(int32_t handle, BitmapView* view);
+
 // The code of a failed second bitmap (a blend source, a mask): 100 lower.
 int32_t second_bitmap_status(int32_t status);
 
