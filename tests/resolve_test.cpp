@@ -108,6 +108,9 @@ TEST(Resolution, ByteSizeBeyondInt32IsRefused) {
   EXPECT_EQ(vellora::resolve_pixels(handle, &view), ERR_BAD_PIXEL_BUFFER);
   hostsim::set_header_dimensions(*bitmap, 65536, 65536);  // 2^32 pixels: 0 when wrapped
   EXPECT_EQ(vellora::resolve_pixels(handle, &view), ERR_BAD_PIXEL_BUFFER);
+  hostsim::set_header_dimensions(*bitmap, INT_MAX,
+                                 INT_MAX);  // 2^64 - 2^34 + 4 bytes: beyond 64 bits too
+  EXPECT_EQ(vellora::resolve_pixels(handle, &view), ERR_BAD_PIXEL_BUFFER);
   hostsim::set_header_dimensions(*bitmap, 536870911, 1);  // 2^31 - 4 bytes: representable
   EXPECT_EQ(vellora::resolve_pixels(handle, &view), VELLORA_OK);
 }

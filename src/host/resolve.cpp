@@ -39,8 +39,10 @@ int32_t resolve_pixels(int32_t handle, BitmapView* view) {
     view->height = 0;
     return VELLORA_OK;
   }
-  const int64_t bytes = int64_t{view->width} * view->height * kBytesPerPixel;
-  if (bytes > std::numeric_limits<int32_t>::max()) return ERR_BAD_PIXEL_BUFFER;
+  // The pixel count of two int32_t sides fits in 64 bits; its byte count
+  // might not, so the bound is divided instead.
+  const int64_t pixels = int64_t{view->width} * view->height;
+  if (pixels > std::numeric_limits<int32_t>::max() / kBytesPerPixel) return ERR_BAD_PIXEL_BUFFER;
   return VELLORA_OK;
 }
 
