@@ -74,6 +74,16 @@ VELLORA_API int32_t VELLORA_CALL ChangeTone(int32_t handle, int32_t red, int32_t
  * a resolution code. */
 VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle);
 
+/* Scales the alpha of every pixel of the target (handle) by a mask value / 255,
+ * truncated, storing the low 8 bits of the quotient. The mask bitmap's
+ * top-left pixel lies over target pixel (offset_x, offset_y); where the mask
+ * covers a target pixel the mask value is the blue byte of the mask pixel over
+ * it, elsewhere it is outside_value (not clamped). Only the target's alpha
+ * bytes are written; the mask may be the target itself. Returns 0, the
+ * target's resolution code, or the mask's code minus 100. */
+VELLORA_API int32_t VELLORA_CALL ClipMask(int32_t handle, int32_t mask_handle, int32_t offset_x,
+                                          int32_t offset_y, int32_t outside_value);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,6 +1,7 @@
 // The library's entry points: each resolves its handles, calls one operation
 // and returns its status.
 #include "host/resolve.h"
+#include "ops/clip_mask.h"
 #include "ops/tone.h"
 #include "vellora.h"
 
@@ -31,6 +32,18 @@ VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle) {
   const int32_t status = resolve_pixels(handle, &view);
   if (status != VELLORA_OK) return status;
   invert_color(view);
+  return VELLORA_OK;
+}
+
+VELLORA_API int32_t VELLORA_CALL ClipMask(int32_t handle, int32_t mask_handle, int32_t offset_x,
+                                          int32_t offset_y, int32_t outside_value) {
+  BitmapView target;
+  int32_t status = resolve_pixels(handle, &target);
+  if (status != VELLORA_OK) return status;
+  BitmapView mask;
+  status = resolve_pixels(mask_handle, &mask);
+  if (status != VELLORA_OK) return second_bitmap_status(status);
+  clip_mask(target, mask, offset_x, offset_y, outside_value);
   return VELLORA_OK;
 }
 

@@ -26,6 +26,7 @@ const std::vector<ExportCall>& exports_taking_a_handle() {
       {"GetAddress", [](int32_t h) { return GetAddress(h); }},
       {"ChangeTone", [](int32_t h) { return ChangeTone(h, 100, -100, 50, 0); }},
       {"InvertColor", [](int32_t h) { return InvertColor(h); }},
+      {"ClipMask", [](int32_t h) { return ClipMask(h, 0, 0, 0, 0); }},
   };
   return calls;
 }
