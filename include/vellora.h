@@ -14,6 +14,9 @@
  *  - calls that touch the same bitmap do not overlap in time (the library
  *    takes no lock and keeps no state between calls);
  *  - a caller buffer holds at least the byte count passed with it.
+ *  - ChangeSize releases the host's pixel buffer with free and installs one
+ *    from malloc: the host must release it through the same C runtime heap
+ *    (the DLL uses msvcrt's).
  *
  * On Windows the exports use __stdcall and undecorated names, as the
  * runtime's Win32API bridge expects; elsewhere the platform's C convention.
@@ -55,6 +58,18 @@ extern "C" {
 /* A failure of the second bitmap of a two-bitmap export (BlendBlt's source,
  * ClipMask's mask) comes back as its code minus this offset: -546100 ... */
 #define ERR_SECOND_BITMAP_OFFSET 100
+/* ChangeSize: the new width or height is below 1, or the new
+ * width * height * 4 does not fit in a signed 32-bit integer. Tested before
+ * the handle; nothing was changed. */
+#define ERR_BAD_SIZE (-1)
+/* a scratch or pixel buffer could not be allocated; nothing was changed */
+#define ERR_OUT_OF_MEMORY (-2)
+/* GetPixelData, SetPixelData: a null buffer with a nonzero length; nothing
+ * was copied. */
+#define ERR_NULL_BUFFER (-3)
+/* GetPixelData, SetPixelData: the length is not the bitmap's
+ * width * height * 4 (0 for a bitmap without pixels); nothing was copied. */
+#define ERR_SIZE_MISMATCH (-100)
 
 /* Returns the address of the bitmap's pixel buffer (its first stored byte,
  * the bottom-left pixel's blue byte), or a resolution code. */
@@ -83,6 +98,24 @@ VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle);
  * target's resolution code, or the mask's code minus 100. */
 VELLORA_API int32_t VELLORA_CALL ClipMask(int32_t handle, int32_t mask_handle, int32_t offset_x,
                                           int32_t offset_y, int32_t outside_value);
+
+/* Copies the pixel buffer, bytes as stored (BGRA, bottom row first, no
+ * header), into buffer, which holds length bytes. Returns 0, a resolution
+ * code, ERR_SIZE_MISMATCH or ERR_NULL_BUFFER. */
+VELLORA_API int32_t VELLORA_CALL GetPixelData(int32_t handle, uint8_t* buffer, int32_t length);
+
+/* Overwrites the pixel buffer with the length bytes of buffer, laid out as
+ * GetPixelData delivers them. Returns as GetPixelData. */
+VELLORA_API int32_t VELLORA_CALL SetPixelData(int32_t handle, const uint8_t* buffer,
+                                              int32_t length);
+
+/* Replaces the pixel buffer with a new one of new_width x new_height pixels,
+ * all (0, 0, 0, 0), and records the new size in the bitmap's info header. The
+ * old buffer is released with free and the new one comes from malloc's heap:
+ * the host must release it through the same C runtime. Returns 0,
+ * ERR_BAD_SIZE (before the handle is looked at), a resolution code, or
+ * ERR_OUT_OF_MEMORY with the bitmap unchanged. */
+VELLORA_API int32_t VELLORA_CALL ChangeSize(int32_t handle, int32_t new_width, int32_t new_height);
 
 #ifdef __cplusplus
 }

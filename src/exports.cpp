@@ -1,7 +1,9 @@
 // The library's entry points: each resolves its handles, calls one operation
 // and returns its status.
+#include "host/replace_pixels.h"
 #include "host/resolve.h"
 #include "ops/clip_mask.h"
+#include "ops/raw_transfer.h"
 #include "ops/tone.h"
 #include "vellora.h"
 
@@ -45,6 +47,27 @@ VELLORA_API int32_t VELLORA_CALL ClipMask(int32_t handle, int32_t mask_handle, i
   if (status != VELLORA_OK) return second_bitmap_status(status);
   clip_mask(target, mask, offset_x, offset_y, outside_value);
   return VELLORA_OK;
+}
+
+VELLORA_API int32_t VELLORA_CALL GetPixelData(int32_t handle, uint8_t* buffer, int32_t length) {
+  BitmapView view;
+  const int32_t status = resolve_pixels(handle, &view);
+  if (status != VELLORA_OK) return status;
+  return get_pixel_data(view, buffer, length);
+}
+
+VELLORA_API int32_t VELLORA_CALL SetPixelData(int32_t handle, const uint8_t* buffer,
+                                              int32_t length) {
+  BitmapView view;
+  const int32_t status = resolve_pixels(handle, &view);
+  if (status != VELLORA_OK) return status;
+  return set_pixel_data(view, buffer, length);
+}
+
+VELLORA_API int32_t VELLORA_CALL ChangeSize(int32_t handle, int32_t new_width, int32_t new_height) {
+  const int32_t status = check_new_size(new_width, new_height);
+  if (status != VELLORA_OK) return status;
+  return replace_pixel_buffer(handle, new_width, new_height);
 }
 
 }  // extern "C"

@@ -27,6 +27,17 @@ const std::vector<ExportCall>& exports_taking_a_handle() {
       {"ChangeTone", [](int32_t h) { return ChangeTone(h, 100, -100, 50, 0); }},
       {"InvertColor", [](int32_t h) { return InvertColor(h); }},
       {"ClipMask", [](int32_t h) { return ClipMask(h, 0, 0, 0, 0); }},
+      {"GetPixelData",
+       [](int32_t h) {
+         uint8_t buffer[24];
+         return GetPixelData(h, buffer, 24);
+       }},
+      {"SetPixelData",
+       [](int32_t h) {
+         const uint8_t buffer[24] = {1, 2, 3};
+         return SetPixelData(h, buffer, 24);
+       }},
+      {"ChangeSize", [](int32_t h) { return ChangeSize(h, 2, 2); }},
   };
   return calls;
 }
