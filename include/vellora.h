@@ -117,6 +117,11 @@ VELLORA_API int32_t VELLORA_CALL SetPixelData(int32_t handle, const uint8_t* buf
  * ERR_OUT_OF_MEMORY with the bitmap unchanged. */
 VELLORA_API int32_t VELLORA_CALL ChangeSize(int32_t handle, int32_t new_width, int32_t new_height);
 
+/* The calling process's first top-level window of class "RGSS Player"
+ * (case-sensitive), in the window system's enumeration order, as a 32-bit
+ * value; 0 when there is none, and always 0 outside Windows. */
+VELLORA_API int32_t VELLORA_CALL GetGameHWND(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -1,5 +1,6 @@
 // The library's entry points: each resolves its handles, calls one operation
 // and returns its status.
+#include "host/game_window.h"
 #include "host/replace_pixels.h"
 #include "host/resolve.h"
 #include "ops/clip_mask.h"
@@ -69,5 +70,7 @@ VELLORA_API int32_t VELLORA_CALL ChangeSize(int32_t handle, int32_t new_width, i
   if (status != VELLORA_OK) return status;
   return replace_pixel_buffer(handle, new_width, new_height);
 }
+
+VELLORA_API int32_t VELLORA_CALL GetGameHWND(void) { return find_game_window(); }
 
 }  // extern "C"
