@@ -1,8 +1,12 @@
 // The library's entry points: each resolves its handles, calls one operation
 // and returns its status.
+#include "host/game_window.h"
+#include "host/replace_pixels.h"
 #include "host/resolve.h"
 #include "ops/blur.h"
+#include "ops/clip_mask.h"
 #include "ops/mosaic.h"
+#include "ops/raw_transfer.h"
 #include "ops/tone.h"
 #include "png/png_save.h"
 #include "vellora.h"
@@ -74,5 +78,39 @@ VELLORA_API int32_t VELLORA_CALL PngSaveA(const char* path, int32_t handle, int3
 VELLORA_API int32_t VELLORA_CALL PngSave(const char* path, int32_t handle, int32_t level,
                                          int32_t filters)
     __attribute__((alias(VELLORA_PNG_SAVE_A_SYMBOL)));
+VELLORA_API int32_t VELLORA_CALL ClipMask(int32_t handle, int32_t mask_handle, int32_t offset_x,
+                                          int32_t offset_y, int32_t outside_value) {
+  BitmapView target;
+  int32_t status = resolve_pixels(handle, &target);
+  if (status != VELLORA_OK) return status;
+  BitmapView mask;
+  status = resolve_pixels(mask_handle, &mask);
+  if (status != VELLORA_OK) return second_bitmap_status(status);
+  clip_mask(target, mask, offset_x, offset_y, outside_value);
+  return VELLORA_OK;
+}
+
+VELLORA_API int32_t VELLORA_CALL GetPixelData(int32_t handle, uint8_t* buffer, int32_t length) {
+  BitmapView view;
+  const int32_t status = resolve_pixels(handle, &view, host::Access::kRead);
+  if (status != VELLORA_OK) return status;
+  return get_pixel_data(view, buffer, length);
+}
+
+VELLORA_API int32_t VELLORA_CALL SetPixelData(int32_t handle, const uint8_t* buffer,
+                                              int32_t length) {
+  BitmapView view;
+  const int32_t status = resolve_pixels(handle, &view);
+  if (status != VELLORA_OK) return status;
+  return set_pixel_data(view, buffer, length);
+}
+
+VELLORA_API int32_t VELLORA_CALL ChangeSize(int32_t handle, int32_t new_width, int32_t new_height) {
+  const int32_t status = check_new_size(new_width, new_height);
+  if (status != VELLORA_OK) return status;
+  return replace_pixel_buffer(handle, new_width, new_height);
+}
+
+VELLORA_API int32_t VELLORA_CALL GetGameHWND(void) { return find_game_window(); }
 
 }  // extern "C"

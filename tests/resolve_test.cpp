@@ -28,6 +28,18 @@ const std::vector<ExportCall>& exports_taking_a_handle() {
       {"InvertColor", [](int32_t h) { return InvertColor(h); }},
       {"Blur", [](int32_t h) { return Blur(h, 2); }},
       {"Mosaic", [](int32_t h) { return Mosaic(h, 0, 0, 3, 2, 2, 2); }},
+      {"ClipMask", [](int32_t h) { return ClipMask(h, 0, 0, 0, 0); }},
+      {"GetPixelData",
+       [](int32_t h) {
+         uint8_t buffer[24];
+         return GetPixelData(h, buffer, 24);
+       }},
+      {"SetPixelData",
+       [](int32_t h) {
+         const uint8_t buffer[24] = {1, 2, 3};
+         return SetPixelData(h, buffer, 24);
+       }},
+      {"ChangeSize", [](int32_t h) { return ChangeSize(h, 2, 2); }},
   };
   return calls;
 }
@@ -109,6 +121,8 @@ TEST(Resolution, ByteSizeBeyondInt32IsRefused) {
   hostsim::set_header_dimensions(*bitmap, 32768, 16384);  // exactly 2^31 bytes
   EXPECT_EQ(vellora::resolve_pixels(handle, &view), ERR_BAD_PIXEL_BUFFER);
   hostsim::set_header_dimensions(*bitmap, 65536, 65536);  // 2^32 pixels: 0 when wrapped
+  EXPECT_EQ(vellora::resolve_pixels(handle, &view), ERR_BAD_PIXEL_BUFFER);
+  hostsim::set_header_dimensions(*bitmap, INT_MAX, INT_MAX);  // beyond 64 bits too
   EXPECT_EQ(vellora::resolve_pixels(handle, &view), ERR_BAD_PIXEL_BUFFER);
   // 2^31 - 4 bytes is representable, but the 4-byte buffer is not that long.
   hostsim::set_header_dimensions(*bitmap, 536870911, 1);

@@ -1,0 +1,37 @@
+#include "host/replace_pixels.h"
+
+#include <cstdlib>
+
+#include "host/host_memory.h"
+#include "host/memory_probe.h"
+#include "host/resolve.h"
+#include "vellora.h"
+
+namespace vellora {
+
+int32_t replace_pixel_buffer(int32_t handle, int32_t new_width, int32_t new_height) {
+  using namespace host;
+  // The old size plays no part: its pixels are discarded, not read.
+  BitmapView old{};
+  const int32_t status = resolve_bitmap(handle, &old);
+  if (status != VELLORA_OK) return status;
+  // Resolution has checked every pointer on the way to these two records.
+  const Address record = read_word(read_word(object_address(handle), kObjectData), kDataRecord);
+  const Address header = read_word(record, kRecordHeader);
+  // The three fields written below must take a write, not only a read.
+  if (!is_accessible(header + kHeaderWidth, 8, Access::kReadWrite)) return ERR_NO_INFO_HEADER;
+  if (!is_accessible(record + kRecordPixels, 4, Access::kReadWrite)) return ERR_NO_BITMAP_RECORD;
+
+  // calloc: malloc and a clear in one, from the same heap the host frees to.
+  const size_t bytes = static_cast<size_t>(new_width) * static_cast<size_t>(new_height) * 4u;
+  void* fresh = std::calloc(bytes, 1);
+  if (fresh == nullptr) return ERR_OUT_OF_MEMORY;
+
+  std::free(old.pixels);
+  write_word(header, kHeaderWidth, static_cast<uint32_t>(new_width));
+  write_word(header, kHeaderHeight, static_cast<uint32_t>(new_height));
+  write_word(record, kRecordPixels, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(fresh)));
+  return VELLORA_OK;
+}
+
+}  // namespace vellora

@@ -1,0 +1,18 @@
+// Giving a bitmap a new, cleared pixel buffer of another size: the one
+// operation that writes the host's records rather than pixels.
+#pragma once
+
+#include <cstdint>
+
+namespace vellora {
+
+// Resolves handle (its resolution code on failure), then allocates a
+// zero-filled buffer of new_width * new_height * 4 bytes from the C runtime
+// heap. Only once that has succeeded is the old buffer released with free
+// and the new one installed: biWidth, biHeight and the record's pixels
+// pointer are written, nothing else. When the allocation fails the bitmap is
+// left as it was and ERR_OUT_OF_MEMORY is returned.
+// The size must have passed check_new_size.
+int32_t replace_pixel_buffer(int32_t handle, int32_t new_width, int32_t new_height);
+
+}  // namespace vellora
