@@ -1,6 +1,7 @@
 // The library's entry points: each resolves its handles, calls one operation
 // and returns its status.
 #include "host/resolve.h"
+#include "ops/blend_blt.h"
 #include "ops/tone.h"
 #include "vellora.h"
 
@@ -16,6 +17,22 @@ VELLORA_API int32_t VELLORA_CALL GetAddress(int32_t handle) {
 }
 
 VELLORA_API int32_t VELLORA_CALL Version(void) { return VELLORA_VERSION; }
+
+VELLORA_API int32_t VELLORA_CALL BlendBlt(int32_t dst_handle, int32_t dst_x, int32_t dst_y,
+                                          int32_t src_handle, int32_t src_x, int32_t src_y,
+                                          int32_t area_width, int32_t area_height, int32_t mode,
+                                          int32_t opacity) {
+  BitmapView dst;
+  int32_t status = resolve_pixels(dst_handle, &dst);
+  if (status != VELLORA_OK) return status;
+  // Resolved before any coordinate is looked at: a bad source is reported
+  // even when the area misses the destination.
+  BitmapView src;
+  status = resolve_pixels(src_handle, &src);
+  if (status != VELLORA_OK) return second_bitmap_status(status);
+  blend_blt(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, mode, opacity);
+  return VELLORA_OK;
+}
 
 VELLORA_API int32_t VELLORA_CALL ChangeTone(int32_t handle, int32_t red, int32_t green,
                                             int32_t blue, int32_t skip_transparent) {
