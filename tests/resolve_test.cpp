@@ -24,6 +24,11 @@ struct ExportCall {
 const std::vector<ExportCall>& exports_taking_a_handle() {
   static const std::vector<ExportCall> calls = {
       {"GetAddress", [](int32_t h) { return GetAddress(h); }},
+      {"BlendBlt",
+       [](int32_t h) {
+         static const hostsim::BitmapPtr source = vtest::random_bitmap(3, 2, 8);
+         return BlendBlt(h, 0, 0, hostsim::handle_of(*source), 0, 0, 3, 2, BLEND_NORMAL, 255);
+       }},
       {"ChangeTone", [](int32_t h) { return ChangeTone(h, 100, -100, 50, 0); }},
       {"InvertColor", [](int32_t h) { return InvertColor(h); }},
   };
