@@ -79,12 +79,38 @@ extern "C" {
  * width * height * 4 (0 for a bitmap without pixels); nothing was copied. */
 #define ERR_SIZE_MISMATCH (-100)
 
+/* Blend modes of BlendBlt. Modes 0..2 weigh the straight colors by alpha and
+ * the opacity and never lower the destination's alpha; modes 3..7 combine
+ * colors premultiplied by their own alphas, ignore the opacity and leave the
+ * destination opaque. Any other mode value changes nothing. */
+#define BLEND_NORMAL 0      /* the source laid over the destination */
+#define BLEND_ADD 1         /* colors added, the more transparent one scaled by the alpha ratio */
+#define BLEND_SUBTRACT 2    /* the source's colors subtracted, scaled likewise */
+#define BLEND_MULTIPLY 3    /* Ps * Pd / 255 */
+#define BLEND_COLOR_DODGE 4 /* Pd * 255 / (255 - Ps), at most 255 */
+#define BLEND_COLOR_BURN 5  /* 255 - (255 - Pd) * 255 / Ps, at least 0 */
+#define BLEND_SCREEN 6      /* 255 - (255 - Ps) * (255 - Pd) / 255 */
+#define BLEND_OVERLAY 7     /* multiply below Pd 128, screen from 128 up, doubled */
+
 /* Returns the address of the bitmap's pixel buffer (its first stored byte,
  * the bottom-left pixel's blue byte), or a resolution code. */
 VELLORA_API int32_t VELLORA_CALL GetAddress(int32_t handle);
 
 /* Returns VELLORA_VERSION. */
 VELLORA_API int32_t VELLORA_CALL Version(void);
+
+/* Blends the area_width x area_height area of the source at (src_x, src_y)
+ * onto the destination at (dst_x, dst_y) in `mode` (BLEND_*) with `opacity`
+ * (the source's strength in modes 0..2; values outside 0..255 act as the
+ * nearer bound). The area is clipped against both bitmaps, silently. The two
+ * may be the same bitmap, even with overlapping areas: pairs are visited
+ * column by column from the left, each column from the top down, and a source
+ * pixel written earlier in the call is read with its new value. Returns 0, a
+ * resolution code of the destination, or the source's code minus 100. */
+VELLORA_API int32_t VELLORA_CALL BlendBlt(int32_t dst_handle, int32_t dst_x, int32_t dst_y,
+                                          int32_t src_handle, int32_t src_x, int32_t src_y,
+                                          int32_t area_width, int32_t area_height, int32_t mode,
+                                          int32_t opacity);
 
 /* Moves each color channel of every pixel toward white (positive amount) or
  * black (negative), on a scale of 256; amounts are clamped to -256..256.

@@ -3,6 +3,7 @@
 #include "host/game_window.h"
 #include "host/replace_pixels.h"
 #include "host/resolve.h"
+#include "ops/blend_blt.h"
 #include "ops/blur.h"
 #include "ops/clip_mask.h"
 #include "ops/mosaic.h"
@@ -24,10 +25,26 @@ VELLORA_API int32_t VELLORA_CALL GetAddress(int32_t handle) {
 
 VELLORA_API int32_t VELLORA_CALL Version(void) { return VELLORA_VERSION; }
 
+VELLORA_API int32_t VELLORA_CALL BlendBlt(int32_t dst_handle, int32_t dst_x, int32_t dst_y,
+                                          int32_t src_handle, int32_t src_x, int32_t src_y,
+                                          int32_t area_width, int32_t area_height, int32_t mode,
+                                          int32_t opacity) {
+  BitmapView dst;
+  int32_t status = resolve_pixels(dst_handle, &dst, host::Access::kReadWrite);
+  if (status != VELLORA_OK) return status;
+  // Resolved before any coordinate is looked at: a bad source is reported
+  // even when the area misses the destination.
+  BitmapView src;
+  status = resolve_pixels(src_handle, &src, host::Access::kRead);
+  if (status != VELLORA_OK) return second_bitmap_status(status);
+  blend_blt(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, mode, opacity);
+  return VELLORA_OK;
+}
+
 VELLORA_API int32_t VELLORA_CALL ChangeTone(int32_t handle, int32_t red, int32_t green,
                                             int32_t blue, int32_t skip_transparent) {
   BitmapView view;
-  const int32_t status = resolve_pixels(handle, &view);
+  const int32_t status = resolve_pixels(handle, &view, host::Access::kReadWrite);
   if (status != VELLORA_OK) return status;
   change_tone(view, red, green, blue, skip_transparent != 0);
   return VELLORA_OK;
@@ -35,7 +52,7 @@ VELLORA_API int32_t VELLORA_CALL ChangeTone(int32_t handle, int32_t red, int32_t
 
 VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle) {
   BitmapView view;
-  const int32_t status = resolve_pixels(handle, &view);
+  const int32_t status = resolve_pixels(handle, &view, host::Access::kReadWrite);
   if (status != VELLORA_OK) return status;
   invert_color(view);
   return VELLORA_OK;
@@ -43,7 +60,7 @@ VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle) {
 
 VELLORA_API int32_t VELLORA_CALL Blur(int32_t handle, int32_t radius) {
   BitmapView view;
-  const int32_t status = resolve_pixels(handle, &view);
+  const int32_t status = resolve_pixels(handle, &view, host::Access::kReadWrite);
   if (status != VELLORA_OK) return status;
   return blur(view, radius);
 }
@@ -52,7 +69,7 @@ VELLORA_API int32_t VELLORA_CALL Mosaic(int32_t handle, int32_t x, int32_t y, in
                                         int32_t area_height, int32_t block_width,
                                         int32_t block_height) {
   BitmapView view;
-  const int32_t status = resolve_pixels(handle, &view);
+  const int32_t status = resolve_pixels(handle, &view, host::Access::kReadWrite);
   if (status != VELLORA_OK) return status;
   mosaic(view, x, y, area_width, area_height, block_width, block_height);
   return VELLORA_OK;
@@ -81,10 +98,10 @@ VELLORA_API int32_t VELLORA_CALL PngSave(const char* path, int32_t handle, int32
 VELLORA_API int32_t VELLORA_CALL ClipMask(int32_t handle, int32_t mask_handle, int32_t offset_x,
                                           int32_t offset_y, int32_t outside_value) {
   BitmapView target;
-  int32_t status = resolve_pixels(handle, &target);
+  int32_t status = resolve_pixels(handle, &target, host::Access::kReadWrite);
   if (status != VELLORA_OK) return status;
   BitmapView mask;
-  status = resolve_pixels(mask_handle, &mask);
+  status = resolve_pixels(mask_handle, &mask, host::Access::kRead);
   if (status != VELLORA_OK) return second_bitmap_status(status);
   clip_mask(target, mask, offset_x, offset_y, outside_value);
   return VELLORA_OK;
@@ -100,7 +117,7 @@ VELLORA_API int32_t VELLORA_CALL GetPixelData(int32_t handle, uint8_t* buffer, i
 VELLORA_API int32_t VELLORA_CALL SetPixelData(int32_t handle, const uint8_t* buffer,
                                               int32_t length) {
   BitmapView view;
-  const int32_t status = resolve_pixels(handle, &view);
+  const int32_t status = resolve_pixels(handle, &view, host::Access::kReadWrite);
   if (status != VELLORA_OK) return status;
   return set_pixel_data(view, buffer, length);
 }

@@ -105,4 +105,28 @@ TEST(WildPixels, ReadOnlyBufferIsNotWritten) {
   EXPECT_EQ(pages.page(0)[0], 9);
 }
 
+// Bitmaps that are only read (a blend source, a mask, a transfer out) need
+// only read access; the ones written need write access too.
+TEST(WildPixels, ReadOnlyBufferServesWhereItIsOnlyRead) {
+  Pages pages(1);
+  std::memset(pages.page(0), 200, vtest::kPage);
+  pages.protect(0, PageAccess::kRead);
+  hostsim::BitmapPtr read_only = hostsim::make_bitmap(16, 16);
+  hostsim::set_pixels_pointer(*read_only, pages.page(0));
+  hostsim::BitmapPtr writable = hostsim::make_bitmap(16, 16);
+  const int32_t ro = hostsim::handle_of(*read_only), rw = hostsim::handle_of(*writable);
+
+  EXPECT_EQ(BlendBlt(rw, 0, 0, ro, 0, 0, 16, 16, BLEND_NORMAL, 255), VELLORA_OK);
+  EXPECT_EQ(vtest::get(*writable, 3, 3), (vtest::Pixel{200, 200, 200, 200}));
+  EXPECT_EQ(BlendBlt(ro, 0, 0, rw, 0, 0, 16, 16, BLEND_NORMAL, 255), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(ClipMask(rw, ro, 0, 0, 0), VELLORA_OK);
+  EXPECT_EQ(ClipMask(ro, rw, 0, 0, 0), ERR_BAD_PIXEL_BUFFER);
+
+  std::vector<uint8_t> data(16 * 16 * 4);
+  EXPECT_EQ(GetPixelData(ro, data.data(), 1024), VELLORA_OK);
+  EXPECT_EQ(data[1023], 200);
+  EXPECT_EQ(SetPixelData(ro, data.data(), 1024), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(ChangeTone(ro, 1, 1, 1, 0), ERR_BAD_PIXEL_BUFFER);
+}
+
 }  // namespace

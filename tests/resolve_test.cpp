@@ -24,6 +24,11 @@ struct ExportCall {
 const std::vector<ExportCall>& exports_taking_a_handle() {
   static const std::vector<ExportCall> calls = {
       {"GetAddress", [](int32_t h) { return GetAddress(h); }},
+      {"BlendBlt",
+       [](int32_t h) {
+         static const hostsim::BitmapPtr source = vtest::random_bitmap(3, 2, 8);
+         return BlendBlt(h, 0, 0, hostsim::handle_of(*source), 0, 0, 3, 2, BLEND_NORMAL, 255);
+       }},
       {"ChangeTone", [](int32_t h) { return ChangeTone(h, 100, -100, 50, 0); }},
       {"InvertColor", [](int32_t h) { return InvertColor(h); }},
       {"Blur", [](int32_t h) { return Blur(h, 2); }},
@@ -107,7 +112,9 @@ TEST(Resolution, BitmapWithoutPixelsResolvesAsEmpty) {
     hostsim::BitmapPtr bitmap = hostsim::make_bitmap(1, 1);
     hostsim::set_header_dimensions(*bitmap, w, h);
     vellora::BitmapView view{};
-    ASSERT_EQ(vellora::resolve_pixels(hostsim::handle_of(*bitmap), &view), VELLORA_OK);
+    ASSERT_EQ(vellora::resolve_pixels(hostsim::handle_of(*bitmap), &view,
+                                      vellora::host::Access::kReadWrite),
+              VELLORA_OK);
     EXPECT_EQ(view.width, 0) << w << " x " << h;
     EXPECT_EQ(view.height, 0) << w << " x " << h;
   }
@@ -119,16 +126,20 @@ TEST(Resolution, ByteSizeBeyondInt32IsRefused) {
   const int32_t handle = hostsim::handle_of(*bitmap);
 
   hostsim::set_header_dimensions(*bitmap, 32768, 16384);  // exactly 2^31 bytes
-  EXPECT_EQ(vellora::resolve_pixels(handle, &view), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(vellora::resolve_pixels(handle, &view, vellora::host::Access::kReadWrite),
+            ERR_BAD_PIXEL_BUFFER);
   hostsim::set_header_dimensions(*bitmap, 65536, 65536);  // 2^32 pixels: 0 when wrapped
-  EXPECT_EQ(vellora::resolve_pixels(handle, &view), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(vellora::resolve_pixels(handle, &view, vellora::host::Access::kReadWrite),
+            ERR_BAD_PIXEL_BUFFER);
   hostsim::set_header_dimensions(*bitmap, INT_MAX, INT_MAX);  // beyond 64 bits too
-  EXPECT_EQ(vellora::resolve_pixels(handle, &view), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(vellora::resolve_pixels(handle, &view, vellora::host::Access::kReadWrite),
+            ERR_BAD_PIXEL_BUFFER);
   // 2^31 - 4 bytes is representable, but the 4-byte buffer is not that long.
   hostsim::set_header_dimensions(*bitmap, 536870911, 1);
-  EXPECT_EQ(vellora::resolve_pixels(handle, &view), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(vellora::resolve_pixels(handle, &view, vellora::host::Access::kReadWrite),
+            ERR_BAD_PIXEL_BUFFER);
   hostsim::set_header_dimensions(*bitmap, 1, 1);
-  EXPECT_EQ(vellora::resolve_pixels(handle, &view), VELLORA_OK);
+  EXPECT_EQ(vellora::resolve_pixels(handle, &view, vellora::host::Access::kReadWrite), VELLORA_OK);
 }
 
 TEST(Resolution, SecondBitmapCodesAreOneHundredLower) {

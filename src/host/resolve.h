@@ -20,8 +20,7 @@ int32_t resolve_bitmap(int32_t handle, BitmapView* view);
 // A width or height of 0 or less means no pixels (the view becomes 0 x 0);
 // a width * height * 4 beyond INT32_MAX, or a buffer that is not mapped with
 // the given access for all of its bytes, gives ERR_BAD_PIXEL_BUFFER.
-int32_t resolve_pixels(int32_t handle, BitmapView* view,
-                       host::Access access = host::Access::kReadWrite);
+int32_t resolve_pixels(int32_t handle, BitmapView* view, host::Access access);
 
 // resolve_bitmap with resolve_pixels' buffer rules for reading, the sizes
 // left as the header holds them: for a consumer that judges the sizes itself
