@@ -1,0 +1,27 @@
+// Tone shift and color inversion: whole-bitmap, per-pixel color changes that
+// never touch alpha.
+#pragma once
+
+#include <cstdint>
+
+#include "host/bitmap_view.h"
+
+namespace vellora::plain {
+
+inline constexpr int32_t kToneAmountMax = 256;
+
+// One channel moved toward white (v > 0) or black (v < 0) on a scale of 256:
+//   v > 0: ch + ((255 - ch) * v >> 8)      v < 0: ch * (v + 256) >> 8
+// ch in 0..255, v in -256..256; the result stays in 0..255.
+inline int32_t tone_channel(int32_t ch, int32_t v) {
+  if (v > 0) return ch + (((255 - ch) * v) >> 8);
+  if (v < 0) return (ch * (v + 256)) >> 8;
+  return ch;
+}
+
+void change_tone(const BitmapView& view, int32_t red, int32_t green, int32_t blue,
+                 bool skip_transparent);
+
+void invert_color(const BitmapView& view);
+
+}  // namespace vellora::plain
