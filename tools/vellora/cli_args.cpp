@@ -10,8 +10,8 @@ namespace cli {
 
 namespace {
 
-const char* const kModeNames[] = {"normal",     "add",    "subtract", "multiply",
-                                  "color-dodge", "color-burn", "screen", "overlay"};
+const char* const kModeNames[] = {"normal",      "add",        "subtract", "multiply",
+                                  "color-dodge", "color-burn", "screen",   "overlay"};
 
 }  // namespace
 

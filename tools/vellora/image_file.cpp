@@ -79,10 +79,11 @@ hostsim::BitmapPtr read_png(const std::string& path) {
   // Palette, gray, RGB and 16-bit input all arrive as 8-bit BGRA; a negative
   // row stride asks for the last row first, the host's bottom-up order.
   image.format = PNG_FORMAT_BGRA;
-  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(static_cast<int32_t>(image.width),
-                                                   static_cast<int32_t>(image.height));
+  hostsim::BitmapPtr bitmap =
+      hostsim::make_bitmap(static_cast<int32_t>(image.width), static_cast<int32_t>(image.height));
   const png_int_32 stride = -static_cast<png_int_32>(PNG_IMAGE_ROW_STRIDE(image));
-  const int ok = png_image_finish_read(&image, nullptr, hostsim::pixels_of(*bitmap), stride, nullptr);
+  const int ok =
+      png_image_finish_read(&image, nullptr, hostsim::pixels_of(*bitmap), stride, nullptr);
   const std::string message = ok ? "" : image.message;
   png_image_free(&image);
   std::fclose(file);
@@ -117,8 +118,8 @@ bool file_exists(const std::string& path) {
 
 void make_directory(const std::string& path) {
 #if defined(_WIN32)
-  const bool made = CreateDirectoryW(wide(path).c_str(), nullptr) != 0 ||
-                    GetLastError() == ERROR_ALREADY_EXISTS;
+  const bool made =
+      CreateDirectoryW(wide(path).c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
 #else
   const bool made = mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
 #endif

@@ -42,7 +42,8 @@ std::vector<std::string> utf8_arguments(int argc, char** argv) {
   for (int i = 0; i < count; ++i) {
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
     std::string word(bytes > 0 ? bytes - 1 : 0, '\0');
-    if (bytes > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, word.data(), bytes, nullptr, nullptr);
+    if (bytes > 1)
+      WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, word.data(), bytes, nullptr, nullptr);
     words.push_back(word);
   }
   LocalFree(wide);

@@ -72,28 +72,34 @@ Color coverage(double amount) {
 void stamp(const hostsim::BitmapPtr& target, const hostsim::BitmapPtr& solid,
            const hostsim::BitmapPtr& mask, int32_t x, int32_t y) {
   check_status("ClipMask", ClipMask(handle(solid), handle(mask), 0, 0, 0));
-  check_status("BlendBlt", BlendBlt(handle(target), x, y, handle(solid), 0, 0,
-                                    hostsim::width_of(*solid), hostsim::height_of(*solid),
-                                    BLEND_NORMAL, 255));
+  check_status("BlendBlt",
+               BlendBlt(handle(target), x, y, handle(solid), 0, 0, hostsim::width_of(*solid),
+                        hostsim::height_of(*solid), BLEND_NORMAL, 255));
 }
 
 // A small figure, drawn three times larger: '.' transparent.
 const char* const kFigure[] = {
-    "....kkkk....", "...krrrrk...", "..krrrrrrk..", "..kssssssk..", "..kswsswsk..",
-    "..ksskkssk..", "...kssssk...", "..kbbbbbbk..", ".kbbybbybbk.", ".ksbbbbbbsk.",
-    ".ksbbbbbbsk.", "..kbbbbbbk..", "..kbbkkbbk..", "..kbbk.kbbk.", "..kkk..kkk..",
-    "............",
+    "....kkkk....", "...krrrrk...", "..krrrrrrk..", "..kssssssk..", "..kswsswsk..", "..ksskkssk..",
+    "...kssssk...", "..kbbbbbbk..", ".kbbybbybbk.", ".ksbbbbbbsk.", ".ksbbbbbbsk.", "..kbbbbbbk..",
+    "..kbbkkbbk..", "..kbbk.kbbk.", "..kkk..kkk..", "............",
 };
 
 Color figure_color(char c) {
   switch (c) {
-    case 'k': return {30, 24, 40, 255};
-    case 'r': return {200, 40, 50, 255};
-    case 's': return {250, 200, 160, 255};
-    case 'w': return {255, 255, 255, 255};
-    case 'b': return {50, 90, 200, 255};
-    case 'y': return {250, 210, 60, 255};
-    default: return {0, 0, 0, 0};
+    case 'k':
+      return {30, 24, 40, 255};
+    case 'r':
+      return {200, 40, 50, 255};
+    case 's':
+      return {250, 200, 160, 255};
+    case 'w':
+      return {255, 255, 255, 255};
+    case 'b':
+      return {50, 90, 200, 255};
+    case 'y':
+      return {250, 210, 60, 255};
+    default:
+      return {0, 0, 0, 0};
   }
 }
 
@@ -108,7 +114,9 @@ hostsim::BitmapPtr draw_scene() {
 
   // Sun: a disc with a soft edge.
   const int sun = 56;
-  hostsim::BitmapPtr sun_color = painted(sun, sun, [](int, int) { return Color{255, 226, 96, 255}; });
+  hostsim::BitmapPtr sun_color = painted(sun, sun, [](int, int) {
+    return Color{255, 226, 96, 255};
+  });
   hostsim::BitmapPtr sun_mask = painted(sun, sun, [&](int x, int y) {
     const double d = std::hypot(x - sun / 2 + 0.5, y - sun / 2 + 0.5);
     return coverage((sun / 2 - 2) - d);
@@ -125,8 +133,8 @@ hostsim::BitmapPtr draw_scene() {
   });
   check_status("ClipMask", ClipMask(handle(cloud), handle(cloud_mask), 0, 0, 0));
   check_status("Blur", Blur(handle(cloud), 2));
-  check_status("BlendBlt", BlendBlt(handle(scene), 24, 22, handle(cloud), 0, 0, 96, 40,
-                                    BLEND_NORMAL, 255));
+  check_status("BlendBlt",
+               BlendBlt(handle(scene), 24, 22, handle(cloud), 0, 0, 96, 40, BLEND_NORMAL, 255));
 
   // Hills: two layers of green, the far one lighter.
   for (int layer = 0; layer < 2; ++layer) {
@@ -146,11 +154,10 @@ hostsim::BitmapPtr draw_scene() {
 
   // The figure, three times larger.
   const int scale = 3, fw = 12 * scale, fh = 16 * scale;
-  hostsim::BitmapPtr figure = painted(fw, fh, [&](int x, int y) {
-    return figure_color(kFigure[y / scale][x / scale]);
-  });
-  check_status("BlendBlt", BlendBlt(handle(scene), 96, H - fh - 6, handle(figure), 0, 0, fw,
-                                    fh, BLEND_NORMAL, 255));
+  hostsim::BitmapPtr figure =
+      painted(fw, fh, [&](int x, int y) { return figure_color(kFigure[y / scale][x / scale]); });
+  check_status("BlendBlt", BlendBlt(handle(scene), 96, H - fh - 6, handle(figure), 0, 0, fw, fh,
+                                    BLEND_NORMAL, 255));
 
   // A frame with rounded corners: outside it the scene is transparent.
   hostsim::BitmapPtr frame = painted(W, H, [&](int x, int y) {
@@ -174,18 +181,16 @@ hostsim::BitmapPtr draw_layer() {
 // Tiny 3 x 5 letters for the contact sheet's labels.
 const char* glyph(char c) {
   static const char* const kLetters[] = {
-      ".#.#.#####.##.#", "##.#.###.#.###.", ".###..#..#...##", "##.#.##.##.###.",
-      "####..##.#..###", "####..##.#..#..", ".###..#.##.#.##", "#.##.#####.##.#",
-      "###.#..#..#.###", "..#..#..##.#.#.", "#.##.###.#.##.#", "#..#..#..#..###",
-      "#.########.##.#", "##.#.##.##.##.#", ".#.#.##.##.#.#.", "##.#.###.#..#..",
-      ".#.#.##.###..##", "##.#.###.#.##.#", ".###...#...###.", "###.#..#..#..#.",
-      "#.##.##.##.####", "#.##.##.##.#.#.", "#.##.########.#", "#.##.#.#.#.##.#",
-      "#.##.#.#..#..#.", "###..#.#.#..###",
+      ".#.#.#####.##.#", "##.#.###.#.###.", ".###..#..#...##", "##.#.##.##.###.", "####..##.#..###",
+      "####..##.#..#..", ".###..#.##.#.##", "#.##.#####.##.#", "###.#..#..#.###", "..#..#..##.#.#.",
+      "#.##.###.#.##.#", "#..#..#..#..###", "#.########.##.#", "##.#.##.##.##.#", ".#.#.##.##.#.#.",
+      "##.#.###.#..#..", ".#.#.##.###..##", "##.#.###.#.##.#", ".###...#...###.", "###.#..#..#..#.",
+      "#.##.##.##.####", "#.##.##.##.#.#.", "#.##.########.#", "#.##.#.#.#.##.#", "#.##.#.#..#..#.",
+      "###..#.#.#..###",
   };
   static const char* const kDigits[] = {
-      "####.##.##.####", ".#.##..#..#.###", "##...#.#.#..###", "##...#.#...###.",
-      "#.##.####..#..#", "####..##...###.", ".###..####.####", "###..#.#..#..#.",
-      "####.#####.####", "####.####..###.",
+      "####.##.##.####", ".#.##..#..#.###", "##...#.#.#..###", "##...#.#...###.", "#.##.####..#..#",
+      "####..##...###.", ".###..####.####", "###..#.#..#..#.", "####.#####.####", "####.####..###.",
   };
   if (c >= 'a' && c <= 'z') return kLetters[c - 'a'];
   if (c >= '0' && c <= '9') return kDigits[c - '0'];
@@ -211,17 +216,18 @@ struct Result {
 
 void blend_onto(const hostsim::BitmapPtr& target, const hostsim::BitmapPtr& source, int32_t x,
                 int32_t y, int32_t mode, int32_t opacity) {
-  check_status("BlendBlt", BlendBlt(handle(target), x, y, handle(source), 0, 0,
-                                    hostsim::width_of(*source), hostsim::height_of(*source), mode,
-                                    opacity));
+  check_status("BlendBlt",
+               BlendBlt(handle(target), x, y, handle(source), 0, 0, hostsim::width_of(*source),
+                        hostsim::height_of(*source), mode, opacity));
 }
 
 hostsim::BitmapPtr contact_sheet(const std::vector<Result>& results) {
   const int columns = 5, gap = 8, label_band = 16;
   const int tile_w = kSceneWidth + gap, tile_h = kSceneHeight + label_band + gap;
   const int rows = static_cast<int>((results.size() + columns - 1) / columns);
-  hostsim::BitmapPtr sheet = painted(columns * tile_w + gap, rows * tile_h + gap,
-                                     [](int, int) { return Color{38, 38, 44, 255}; });
+  hostsim::BitmapPtr sheet = painted(columns * tile_w + gap, rows * tile_h + gap, [](int, int) {
+    return Color{38, 38, 44, 255};
+  });
   // A checkerboard under every tile shows where the results are transparent.
   hostsim::BitmapPtr checker = painted(kSceneWidth, kSceneHeight, [](int x, int y) {
     const int v = ((x / 8 + y / 8) % 2) ? 200 : 150;
@@ -280,7 +286,7 @@ int run_showcase(const Words& words) {
   derive("mosaic-12x8-area", [](int32_t h) { return Mosaic(h, 70, 40, 110, 100, 12, 8); });
   derive("tone-warm", [](int32_t h) { return ChangeTone(h, 64, 0, -64, 0); });
   derive("tone-night", [](int32_t h) { return ChangeTone(h, -150, -120, 40, 1); });
-  derive("tone-white", [](int32_t h) { return ChangeTone(h, 256, 256, 256, 1); });
+  derive("tone-flash", [](int32_t h) { return ChangeTone(h, 170, 170, 170, 1); });
   derive("invert", [](int32_t h) { return InvertColor(h); });
   const hostsim::BitmapPtr spotlight = painted(kSceneWidth, kSceneHeight, [](int x, int y) {
     return coverage(1.6 - std::hypot((x - 120) / 80.0, (y - 80) / 60.0));
