@@ -19,27 +19,10 @@
 
 namespace {
 
+using vtest::bitmap_of;
+using vtest::gray;
+using vtest::image_of;
 using vtest::Pixel;
-
-// An image given top row first, each row left to right.
-hostsim::BitmapPtr bitmap_of(int32_t w, int32_t h, const std::vector<Pixel>& image) {
-  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(w, h);
-  for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) vtest::put(*bitmap, x, y, image[y * w + x]);
-  }
-  return bitmap;
-}
-
-std::vector<Pixel> image_of(const hostsim::Bitmap& bitmap) {
-  const int32_t w = hostsim::width_of(bitmap), h = hostsim::height_of(bitmap);
-  std::vector<Pixel> image;
-  for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) image.push_back(vtest::get(bitmap, x, y));
-  }
-  return image;
-}
-
-Pixel gray(uint8_t v) { return {v, v, v, 255}; }
 
 std::vector<Pixel> grays(std::initializer_list<uint8_t> values) {
   std::vector<Pixel> out;

@@ -52,4 +52,25 @@ inline hostsim::BitmapPtr random_bitmap(int32_t w, int32_t h, uint32_t seed) {
   return bitmap;
 }
 
+// An image given top row first, each row left to right.
+inline hostsim::BitmapPtr bitmap_of(int32_t w, int32_t h, const std::vector<Pixel>& image) {
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(w, h);
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) put(*bitmap, x, y, image[static_cast<size_t>(y * w + x)]);
+  }
+  return bitmap;
+}
+
+// The bitmap's pixels top row first, each row left to right.
+inline std::vector<Pixel> image_of(const hostsim::Bitmap& bitmap) {
+  const int32_t w = hostsim::width_of(bitmap), h = hostsim::height_of(bitmap);
+  std::vector<Pixel> image;
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) image.push_back(get(bitmap, x, y));
+  }
+  return image;
+}
+
+inline Pixel gray(uint8_t v) { return {v, v, v, 255}; }
+
 }  // namespace vtest
