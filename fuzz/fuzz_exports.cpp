@@ -139,6 +139,7 @@ constexpr std::array<const char*, kExportCount> kExportNames = {
     "GetPixelData", "SetPixelData", "ChangeSize", "GetGameHWND"};
 
 struct Figures {
+  std::string run;  // the seed and corpus directories, as libFuzzer was given them
   uint64_t inputs;
   uint64_t calls[kExportCount];
   uint64_t succeeded[kExportCount];
@@ -153,6 +154,7 @@ void print_figures() {
     total += figures.calls[e];
     covered += figures.calls[e] > 0;
   }
+  std::printf("fuzz_exports: %s\n", figures.run.c_str());
   std::printf("fuzz_exports: %" PRIu64 " inputs, %" PRIu64
               " calls, %d of %d exports called, %" PRIu64 " allocations refused on purpose\n",
               figures.inputs, total, covered, int{kExportCount}, figures.refused_allocations);
@@ -728,15 +730,16 @@ void reguard(Slot& s) {
   hostsim::set_pixels_pointer(*s.bitmap, s.pixels);
 }
 
-bool may_be_freed(const Slot& s) {
-  return s.kind != Kind::kUnmappedPixels && s.kind != Kind::kReadOnlyPixels;
+// A buffer that is mapped but not the heap's cannot be handed to free, and
+// the library cannot tell it from one that is: the caller's guarantee, which
+// the driver keeps. One that is not mapped at all must be refused.
+bool may_be_handed_to_free(const Slot& s) {
+  return s.kind != Kind::kReadOnlyPixels && (s.kind != Kind::kUnmappedPixels || s.model.empty());
 }
 
 void change_size(Input& in, int fail_at) {
   Slot& s = in.pick_slot();
-  // A buffer that is not heap memory cannot be handed to free: the caller's
-  // guarantee, which the driver keeps.
-  if (!may_be_freed(s)) return;
+  if (!may_be_handed_to_free(s)) return;
   const int32_t w = in.argument(), h = in.argument();
   describe_call("ChangeSize(%" PRId32 ", %" PRId32 ", %" PRId32 ") fail_at %d", s.handle, w, h,
                 fail_at);
@@ -750,6 +753,8 @@ void change_size(Input& in, int fail_at) {
     expected = ERR_NO_INFO_HEADER;
   } else if (s.kind == Kind::kReadOnlyRecord) {
     expected = ERR_NO_BITMAP_RECORD;
+  } else if (s.kind == Kind::kUnmappedPixels) {
+    expected = ERR_BAD_PIXEL_BUFFER;
   }
   if (expected == VELLORA_OK) unguard(s);
   uint8_t* const before = s.bitmap != nullptr ? hostsim::pixels_of(*s.bitmap) : nullptr;
@@ -1067,7 +1072,17 @@ void run_input(FuzzedDataProvider& data) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  std::string seed = "seed chosen by libFuzzer (see its INFO line)", corpus;
+  for (int i = 1; i < *argc; ++i) {
+    const std::string arg = (*argv)[i];
+    if (arg.rfind("-seed=", 0) == 0 && arg != "-seed=0") {
+      seed = "seed " + arg.substr(6);
+    } else if (!arg.empty() && arg[0] != '-') {
+      corpus += " " + arg;
+    }
+  }
+  figures.run = seed + (corpus.empty() ? ", no corpus" : ", corpus" + corpus);
   char pattern[] = "/tmp/vellora-fuzz-XXXXXX";
   if (mkdtemp(pattern) == nullptr) {
     std::printf("fuzz_exports: no temporary directory\n");
