@@ -184,8 +184,10 @@ VELLORA_API int32_t VELLORA_CALL SetPixelData(int32_t handle, const uint8_t* buf
  * all (0, 0, 0, 0), and records the new size in the bitmap's info header. The
  * old buffer is released with free and the new one comes from malloc's heap:
  * the host must release it through the same C runtime. Returns 0,
- * ERR_BAD_SIZE (before the handle is looked at), a resolution code, or
- * ERR_OUT_OF_MEMORY with the bitmap unchanged. */
+ * ERR_BAD_SIZE (before the handle is looked at), a resolution code
+ * (ERR_NO_INFO_HEADER or ERR_NO_BITMAP_RECORD also when the fields it writes
+ * are read-only), ERR_BAD_PIXEL_BUFFER when the old buffer is not mapped at
+ * all, or ERR_OUT_OF_MEMORY; on every failure the bitmap is unchanged. */
 VELLORA_API int32_t VELLORA_CALL ChangeSize(int32_t handle, int32_t new_width, int32_t new_height);
 
 /* The calling process's first top-level window of class "RGSS Player"

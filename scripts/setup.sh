@@ -14,6 +14,7 @@ PACKAGES=(
   libpng-dev:i386 zlib1g-dev:i386 libgtest-dev:i386 libgmock-dev:i386
   libbenchmark-dev:i386 libz-mingw-w64-dev googletest
   wine wine32 dpkg-dev clang-format
+  clang libclang-rt-14-dev
   ruby
 )
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both targets and runs every test: linux32,
-# linux32 under AddressSanitizer and UBSan, and win32 under Wine.
+# linux32 under AddressSanitizer and UBSan, win32 under Wine, and a bounded
+# run (about a minute, fixed seed) of the fuzzer over every export
+# (linux32-fuzz; scripts/fuzz.sh runs it longer).
 # Every configuration runs even when an earlier one fails; the exit status
 # is nonzero when any of them failed.
 set -uo pipefail
@@ -11,7 +13,7 @@ cd "$ROOT"
 "$ROOT/scripts/setup.sh" || { echo "set-up failed"; exit 1; }
 
 failed=()
-for preset in linux32 linux32-sanitize win32; do
+for preset in linux32 linux32-sanitize win32 linux32-fuzz; do
   echo "=== $preset"
   if cmake --preset "$preset" >/dev/null &&
      cmake --build --preset "$preset" &&
@@ -26,4 +28,4 @@ if [ "${#failed[@]}" -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
   exit 1
 fi
-echo "all configurations passed: linux32 linux32-sanitize win32"
+echo "all configurations passed: linux32 linux32-sanitize win32 linux32-fuzz"

@@ -2,7 +2,10 @@
 // code where reading it would fault.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "guarded_pages.h"
 #include "host/memory_probe.h"
@@ -127,6 +130,90 @@ TEST(WildPixels, ReadOnlyBufferServesWhereItIsOnlyRead) {
   EXPECT_EQ(data[1023], 200);
   EXPECT_EQ(SetPixelData(ro, data.data(), 1024), ERR_BAD_PIXEL_BUFFER);
   EXPECT_EQ(ChangeTone(ro, 1, 1, 1, 0), ERR_BAD_PIXEL_BUFFER);
+}
+
+// Every export that touches pixels goes through the buffer check, in either
+// position of a two-bitmap export, and leaves the other bitmap alone.
+TEST(WildPixels, EveryPixelExportRefusesAnUnmappedBuffer) {
+  Pages pages(1);
+  pages.protect(0, PageAccess::kNone);
+  hostsim::BitmapPtr wild = hostsim::make_bitmap(4, 4);
+  hostsim::set_pixels_pointer(*wild, pages.page(0));
+  hostsim::BitmapPtr sound = vtest::random_bitmap(4, 4, 3);
+  const std::vector<uint8_t> before = vtest::snapshot(*sound);
+  const int32_t w = hostsim::handle_of(*wild), s = hostsim::handle_of(*sound);
+  const int32_t second = ERR_BAD_PIXEL_BUFFER - ERR_SECOND_BITMAP_OFFSET;
+  std::vector<uint8_t> data(64);
+
+  EXPECT_EQ(BlendBlt(w, 0, 0, s, 0, 0, 4, 4, BLEND_NORMAL, 255), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(BlendBlt(s, 0, 0, w, 0, 0, 4, 4, BLEND_NORMAL, 255), second);
+  EXPECT_EQ(ClipMask(w, s, 0, 0, 0), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(ClipMask(s, w, 0, 0, 0), second);
+  EXPECT_EQ(ChangeTone(w, 9, 9, 9, 0), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(InvertColor(w), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(Blur(w, 1), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(Mosaic(w, 0, 0, 4, 4, 2, 2), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(GetPixelData(w, data.data(), 64), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(SetPixelData(w, data.data(), 64), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(vtest::snapshot(*sound), before);
+
+  // The save is refused before the file is opened.
+  const std::string path = testing::TempDir() + "vellora_guard_unmapped.png";
+  std::remove(path.c_str());
+  EXPECT_EQ(PngSaveA(path.c_str(), w, -1, 0), ERR_BAD_PIXEL_BUFFER);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  EXPECT_EQ(file, nullptr);
+  if (file != nullptr) std::fclose(file);
+}
+
+// A resize writes biWidth, biHeight and the pixels pointer, and frees the old
+// buffer: each must be possible before anything is released.
+TEST(WildResize, ReadOnlyFieldsAndUnmappedBuffersAreRefusedWithNothingReleased) {
+  Pages pages(3);
+  pages.protect(2, PageAccess::kNone);
+
+  // The info header on a read-only page.
+  hostsim::BitmapPtr bitmap = vtest::random_bitmap(3, 2, 5);
+  const int32_t handle = hostsim::handle_of(*bitmap);
+  uint8_t* const pixels = hostsim::pixels_of(*bitmap);
+  const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
+  const uint32_t header[10] = {40, 3, 2};
+  std::memcpy(pages.page(0), header, sizeof header);
+  pages.protect(0, PageAccess::kRead);
+  hostsim::set_header_pointer(*bitmap, pages.page(0));
+  EXPECT_EQ(ChangeSize(handle, 5, 5), ERR_NO_INFO_HEADER);
+  EXPECT_EQ(std::memcmp(pages.page(0), header, sizeof header), 0);
+  EXPECT_EQ(hostsim::pixels_of(*bitmap), pixels);
+  EXPECT_EQ(vtest::snapshot(*bitmap), before);
+
+  // The bitmap record (and so its pixels pointer) on a read-only page, its
+  // header writable.
+  uint32_t writable_header[10] = {40, 3, 2};
+  const uint32_t record[5] = {0, 0,
+                              static_cast<uint32_t>(reinterpret_cast<uintptr_t>(writable_header)),
+                              0, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pixels))};
+  std::memcpy(pages.page(1), record, sizeof record);
+  pages.protect(1, PageAccess::kRead);
+  hostsim::BitmapPtr read_only_record = hostsim::make_bitmap(1, 1);
+  hostsim::set_record_pointer(*read_only_record, pages.page(1));
+  EXPECT_EQ(ChangeSize(hostsim::handle_of(*read_only_record), 5, 5), ERR_NO_BITMAP_RECORD);
+  EXPECT_EQ(writable_header[1], 3u);
+  EXPECT_EQ(vtest::snapshot(*bitmap), before);  // still allocated: not freed
+
+  // A pixels pointer into unmapped memory: free() would fault on it.
+  hostsim::BitmapPtr wild = hostsim::make_bitmap(2, 2);
+  hostsim::set_pixels_pointer(*wild, pages.page(2) + 16);
+  EXPECT_EQ(ChangeSize(hostsim::handle_of(*wild), 5, 5), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(hostsim::width_of(*wild), 2);
+  EXPECT_EQ(hostsim::pixels_of(*wild), pages.page(2) + 16);
+
+  // A null pixels pointer is nothing to release: the resize goes ahead.
+  hostsim::BitmapPtr none = hostsim::make_bitmap(2, 2);
+  hostsim::set_pixels_pointer(*none, nullptr);
+  EXPECT_EQ(ChangeSize(hostsim::handle_of(*none), 1, 3), VELLORA_OK);
+  EXPECT_EQ(hostsim::height_of(*none), 3);
+  EXPECT_NE(hostsim::pixels_of(*none), nullptr);
+  std::free(hostsim::pixels_of(*none));  // hostsim frees only the buffer it had
 }
 
 }  // namespace

@@ -21,6 +21,13 @@ int32_t replace_pixel_buffer(int32_t handle, int32_t new_width, int32_t new_heig
   // The three fields written below must take a write, not only a read.
   if (!is_accessible(header + kHeaderWidth, 8, Access::kReadWrite)) return ERR_NO_INFO_HEADER;
   if (!is_accessible(record + kRecordPixels, 4, Access::kReadWrite)) return ERR_NO_BITMAP_RECORD;
+  // free() reads the heap's bookkeeping beside the block: a pixels pointer
+  // into unmapped memory would fault there, so it is refused, not released.
+  // (One that is mapped but not the heap's cannot be told apart.)
+  if (old.pixels != nullptr &&
+      !is_accessible(reinterpret_cast<uintptr_t>(old.pixels), 1, Access::kRead)) {
+    return ERR_BAD_PIXEL_BUFFER;
+  }
 
   // calloc: malloc and a clear in one, from the same heap the host frees to.
   const size_t bytes = static_cast<size_t>(new_width) * static_cast<size_t>(new_height) * 4u;

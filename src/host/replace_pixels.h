@@ -6,7 +6,10 @@
 
 namespace vellora {
 
-// Resolves handle (its resolution code on failure), then allocates a
+// Resolves handle (its resolution code on failure); refuses header fields or
+// a pixels pointer that cannot be written (ERR_NO_INFO_HEADER,
+// ERR_NO_BITMAP_RECORD) and an old buffer that is not mapped at all
+// (ERR_BAD_PIXEL_BUFFER), releasing nothing. Then it allocates a
 // zero-filled buffer of new_width * new_height * 4 bytes from the C runtime
 // heap. Only once that has succeeded is the old buffer released with free
 // and the new one installed: biWidth, biHeight and the record's pixels
