@@ -136,6 +136,33 @@ TEST(ToneKernels, ChangeToneMatchesPlainForEveryAmountRange) {
   }
 }
 
+// Every channel value under every amount, through the vector loop (the
+// bitmap is wide enough for it) and its scalar tail.
+TEST(ToneKernels, EveryChannelValueAndAmountFollowsToneChannel) {
+  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(259, 1);
+  for (int32_t v = -256; v <= 256; ++v) {
+    for (int32_t i = 0; i < 259; ++i) {
+      uint8_t* p = hostsim::pixel_at(*bitmap, i, 0);
+      p[0] = static_cast<uint8_t>(i);
+      p[1] = static_cast<uint8_t>(255 - i);
+      p[2] = static_cast<uint8_t>(i * 7);
+      p[3] = static_cast<uint8_t>(i);
+    }
+    ASSERT_EQ(ChangeTone(hostsim::handle_of(*bitmap), v, v, v, 1), VELLORA_OK);
+    for (int32_t i = 0; i < 259; ++i) {
+      const uint8_t* p = hostsim::pixel_at(*bitmap, i, 0);
+      const uint8_t a = static_cast<uint8_t>(i);
+      const int32_t b = a == 0 ? 0 : vellora::plain::tone_channel(a, v);
+      const int32_t g = a == 0 ? 255 : vellora::plain::tone_channel(255 - a, v);
+      const int32_t r = a == 0 ? 0 : vellora::plain::tone_channel(static_cast<uint8_t>(i * 7), v);
+      ASSERT_EQ(p[0], b) << "blue " << i << " amount " << v;
+      ASSERT_EQ(p[1], g) << "green " << 255 - i << " amount " << v;
+      ASSERT_EQ(p[2], r) << "red " << (i * 7) % 256 << " amount " << v;
+      ASSERT_EQ(p[3], a);
+    }
+  }
+}
+
 TEST(ToneKernels, InvertColorMatchesPlain) {
   std::mt19937 rng(12);
   for (int round = 0; round < 200; ++round) {
