@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ops/div255.h"
 #include "reference/plain_blend_blt.h"
 #include "reference/plain_blur.h"
 #include "reference/plain_clip_mask.h"
@@ -174,6 +175,15 @@ TEST(ToneKernels, InvertColorMatchesPlain) {
     ASSERT_EQ(InvertColor(hostsim::handle_of(*bitmap)), VELLORA_OK);
     ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes) << w << "x" << h;
   }
+}
+
+TEST(DivisionBy255, MultiplyAndShiftIsExactOverItsWholeRange) {
+  for (uint32_t p = 0; p <= vellora::kDiv255Max; ++p) {
+    ASSERT_EQ(vellora::div255(p), p / 255) << p;
+    ASSERT_LE(p + 1 + (p >> 8), 0xFFFFu) << "leaves a 16-bit lane at " << p;
+  }
+  // Just past the range the 16-bit intermediate would wrap.
+  EXPECT_GT(65535u + 1 + (65535u >> 8), 0xFFFFu);
 }
 
 // An opacity from every part of its range, and outside it.

@@ -40,12 +40,22 @@ inline void blend_normal(const uint8_t* src, uint8_t* dst, int32_t opacity) {
     return;
   }
   const int32_t l = ws + wd;
-  const int32_t b = (src[kBlue] * ws + dst[kBlue] * wd) / l;
-  const int32_t g = (src[kGreen] * ws + dst[kGreen] * wd) / l;
-  const int32_t r = (src[kRed] * ws + dst[kRed] * wd) / l;
-  dst[kBlue] = static_cast<uint8_t>(b);
-  dst[kGreen] = static_cast<uint8_t>(g);
-  dst[kRed] = static_cast<uint8_t>(r);
+  const int32_t nb = src[kBlue] * ws + dst[kBlue] * wd;
+  const int32_t ng = src[kGreen] * ws + dst[kGreen] * wd;
+  const int32_t nr = src[kRed] * ws + dst[kRed] * wd;
+  if (l == 255 * 255) {
+    // An opaque source over an opaque destination (and a few other pairs)
+    // give L = 65,025 whatever the opacity: a constant divisor, which the
+    // compiler turns into a multiplication.
+    dst[kBlue] = static_cast<uint8_t>(nb / (255 * 255));
+    dst[kGreen] = static_cast<uint8_t>(ng / (255 * 255));
+    dst[kRed] = static_cast<uint8_t>(nr / (255 * 255));
+    dst[kAlpha] = 255;
+    return;
+  }
+  dst[kBlue] = static_cast<uint8_t>(nb / l);
+  dst[kGreen] = static_cast<uint8_t>(ng / l);
+  dst[kRed] = static_cast<uint8_t>(nr / l);
   dst[kAlpha] = static_cast<uint8_t>(l / 255);
 }
 
@@ -53,8 +63,16 @@ inline void blend_normal(const uint8_t* src, uint8_t* dst, int32_t opacity) {
 // of the two alphas, a = As * opacity / 255 being the source's:
 //   Ad = a: Cd op Cs      Ad > a: Cd op Cs * a / Ad      Ad < a: Cd * Ad / a op Cs
 // The scaled term is truncated on its own before the sum.
-inline int32_t scaled_dst(int32_t cd, int32_t ad, int32_t a) { return ad < a ? cd * ad / a : cd; }
-inline int32_t scaled_src(int32_t cs, int32_t ad, int32_t a) { return ad > a ? cs * a / ad : cs; }
+// The common divisors 255 (an opaque pixel) are spelled out as constants,
+// which the compiler divides by multiplication; the quotient is the same.
+inline int32_t scaled_dst(int32_t cd, int32_t ad, int32_t a) {
+  if (ad >= a) return cd;
+  return a == 255 ? cd * ad / 255 : cd * ad / a;
+}
+inline int32_t scaled_src(int32_t cs, int32_t ad, int32_t a) {
+  if (ad <= a) return cs;
+  return ad == 255 ? cs * a / 255 : cs * a / ad;
+}
 
 // Add: Cn = scaled Cd + scaled Cs, at most 255; alpha = max(Ad, a).
 inline void blend_add(const uint8_t* src, uint8_t* dst, int32_t opacity) {
