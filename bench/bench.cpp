@@ -52,7 +52,8 @@ void fill(hostsim::Bitmap& bitmap, Content content, uint32_t seed) {
       }
       const int32_t dx = x % cell - cell / 2, dy = y % cell - cell / 2;
       const int32_t d2 = dx * dx + dy * dy;
-      const int32_t inner = (cell * 3 / 8) * (cell * 3 / 8), outer = (cell / 2) * (cell / 2);
+      // Edges two pixels wide, as antialiased sprites have.
+      const int32_t inner = (cell / 2 - 2) * (cell / 2 - 2), outer = (cell / 2) * (cell / 2);
       p[0] = static_cast<uint8_t>(40 + (x * 3) % 200);
       p[1] = static_cast<uint8_t>(90 + (y * 5) % 160);
       p[2] = static_cast<uint8_t>(200 - (x + y) % 150);

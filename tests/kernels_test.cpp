@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ops/div255.h"
+#include "ops/division.h"
 #include "reference/plain_blend_blt.h"
 #include "reference/plain_blur.h"
 #include "reference/plain_clip_mask.h"
@@ -243,6 +243,32 @@ TEST(BlendKernels, SelfBlendsMatchPlainWhetherOrNotTheAreasOverlap) {
       ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes)
           << "mode " << mode << " opacity " << opacity << " " << w << "x" << h << " area (" << dx
           << "," << dy << ") <- (" << sx << "," << sy << ") " << aw << "x" << ah;
+    }
+  }
+}
+
+// Whole regions of fully transparent and fully opaque pixels, as in sprites,
+// under every pairing of contents, where whole runs take the cases that need
+// no division.
+TEST(BlendKernels, SpriteLikeRegionsMatchPlainInEveryModeAndOpacity) {
+  std::mt19937 rng(24);
+  for (int32_t mode = 0; mode <= 7; ++mode) {
+    for (const int32_t opacity : {1, 2, 128, 200, 254, 255}) {
+      for (const Content dc : kContents) {
+        for (const Content sc : {Content::kSprite, Content::kOpaque, Content::kTransparent}) {
+          hostsim::BitmapPtr dst = make(37, 23, dc, rng);
+          hostsim::BitmapPtr src = make(37, 23, sc, rng);
+          Copy expected = copy_of(*dst);
+          const Copy source = copy_of(*src);
+          vellora::plain::blend_blt(expected.view, source.view, 0, 0, 0, 0, 37, 23, mode, opacity);
+          ASSERT_EQ(BlendBlt(hostsim::handle_of(*dst), 0, 0, hostsim::handle_of(*src), 0, 0, 37, 23,
+                             mode, opacity),
+                    VELLORA_OK);
+          ASSERT_EQ(vtest::snapshot(*dst), expected.bytes)
+              << "mode " << mode << " opacity " << opacity << " " << name_of(sc) << " over "
+              << name_of(dc);
+        }
+      }
     }
   }
 }

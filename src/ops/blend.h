@@ -63,39 +63,42 @@ inline void blend_normal(const uint8_t* src, uint8_t* dst, int32_t opacity) {
 // of the two alphas, a = As * opacity / 255 being the source's:
 //   Ad = a: Cd op Cs      Ad > a: Cd op Cs * a / Ad      Ad < a: Cd * Ad / a op Cs
 // The scaled term is truncated on its own before the sum.
-// The common divisors 255 (an opaque pixel) are spelled out as constants,
-// which the compiler divides by multiplication; the quotient is the same.
-inline int32_t scaled_dst(int32_t cd, int32_t ad, int32_t a) {
-  if (ad >= a) return cd;
-  return a == 255 ? cd * ad / 255 : cd * ad / a;
-}
-inline int32_t scaled_src(int32_t cs, int32_t ad, int32_t a) {
-  if (ad <= a) return cs;
-  return ad == 255 ? cs * a / 255 : cs * a / ad;
+// The three colors at once. The pixel of lower alpha is the one scaled, by
+// lo / hi with lo = min(Ad, a) and hi = max(Ad, a): with Ad >= a that is
+// Cs * a / Ad (for Ad = a exactly Cs, as the rule has it), else Cd * Ad / a.
+// hi is at least 1, since a is. The choice is made by selection rather than
+// by branches, which noise would mispredict. Cn = op(scaled or plain Cd, scaled or plain Cs),
+// clamped to 0..255: add cannot go below 0, subtract not above 255.
+template <typename Op>
+inline void add_or_subtract(const uint8_t* src, uint8_t* dst, int32_t a, Op op) {
+  const int32_t ad = dst[kAlpha];
+  const bool src_scaled = ad >= a;
+  const int32_t lo = src_scaled ? a : ad;
+  const int32_t hi = src_scaled ? ad : a;
+  int32_t cn[3];
+  for (int c = kBlue; c <= kRed; ++c) {
+    const int32_t cs = src[c], cd = dst[c];
+    const int32_t scaled = (src_scaled ? cs : cd) * lo / hi;
+    cn[c] = op(src_scaled ? cd : scaled, src_scaled ? scaled : cs);
+  }
+  for (int c = kBlue; c <= kRed; ++c) {
+    dst[c] = static_cast<uint8_t>(std::clamp(cn[c], 0, 255));
+  }
+  dst[kAlpha] = static_cast<uint8_t>(std::max(ad, a));
 }
 
 // Add: Cn = scaled Cd + scaled Cs, at most 255; alpha = max(Ad, a).
 inline void blend_add(const uint8_t* src, uint8_t* dst, int32_t opacity) {
   const int32_t a = src[kAlpha] * opacity / 255;
   if (a == 0) return;
-  const int32_t ad = dst[kAlpha];
-  for (int c = kBlue; c <= kRed; ++c) {
-    const int32_t cn = scaled_dst(dst[c], ad, a) + scaled_src(src[c], ad, a);
-    dst[c] = static_cast<uint8_t>(std::min(cn, 255));
-  }
-  dst[kAlpha] = static_cast<uint8_t>(std::max(ad, a));
+  add_or_subtract(src, dst, a, [](int32_t d, int32_t s) { return d + s; });
 }
 
 // Subtract: Cn = scaled Cd - scaled Cs, at least 0; alpha = max(Ad, a).
 inline void blend_subtract(const uint8_t* src, uint8_t* dst, int32_t opacity) {
   const int32_t a = src[kAlpha] * opacity / 255;
   if (a == 0) return;
-  const int32_t ad = dst[kAlpha];
-  for (int c = kBlue; c <= kRed; ++c) {
-    const int32_t cn = scaled_dst(dst[c], ad, a) - scaled_src(src[c], ad, a);
-    dst[c] = static_cast<uint8_t>(std::max(cn, 0));
-  }
-  dst[kAlpha] = static_cast<uint8_t>(std::max(ad, a));
+  add_or_subtract(src, dst, a, [](int32_t d, int32_t s) { return d - s; });
 }
 
 // Modes 3..7 work on premultiplied values, Ps = Cs * As / 255 and

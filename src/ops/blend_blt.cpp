@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "ops/blend.h"
-#include "ops/div255.h"
+#include "ops/division.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -65,7 +65,7 @@ inline __m128i alpha_lanes(__m128i x) {
 }
 
 // Modes 3, 6 and 7 on two pixels in 16-bit lanes; every division is by 255
-// and every dividend at most 65,279, so div255 is exact (see div255.h):
+// and every dividend at most 65,279, so div255 is exact (see division.h):
 //   Ps = Cs * As / 255, Pd = Cd * Ad / 255
 //   multiply: Ps * Pd / 255
 //   screen:   255 - (255 - Ps) * (255 - Pd) / 255
@@ -95,6 +95,121 @@ inline __m128i premultiplied_lanes(__m128i s, __m128i d) {
   }
 }
 #endif
+
+#if defined(__SSE2__)
+// In the sprites that games blend, most pixels are fully transparent or fully
+// opaque, and there modes 0..2 need no division. Four pairs at a time are
+// sorted into those cases; a group with any other pair goes to the scalar
+// kernel. Per pair, with a = As * opacity / 255:
+//   a = 0:                 the destination is left as it is (all three modes)
+//   normal, Ad = 0 or a = 255 (Wd = 0): Cn = Cs, alpha a
+//   normal, As = Ad = 255: L = 255 * op + (255 - op) * 255 = 65,025, so
+//       Cn = (Cs * 255 * op + Cd * (255 - op) * 255) / 65,025
+//          = (Cs * op + Cd * (255 - op)) / 255, alpha 255
+//   add, Ad = 0 (< a):     Cn = Cd * 0 / a + Cs = Cs, alpha a
+//   add, Ad = 255 (>= a):  Cn = min(Cd + Cs * a / 255, 255), alpha 255
+//       (a = 255 gives Cs * 255 / 255 = Cs, the Ad = a case)
+//   subtract, Ad = 0:      Cn = max(0 - Cs, 0) = 0, alpha a
+//   subtract, Ad = 255:    Cn = max(Cd - Cs * a / 255, 0), alpha 255
+// Every dividend by 255 is at most 65,025, so div255 is exact.
+
+// The four pairs' a in 32-bit lanes, from As * opacity (at most 65,025).
+inline __m128i effective_alpha(__m128i s, __m128i opacity) {
+  return div255_epu16(_mm_mullo_epi16(_mm_srli_epi32(s, 24), opacity));
+}
+
+// Each of two pixels' 32-bit lane value spread over that pixel's four 16-bit
+// lanes: lanes 0 and 1 of v (low) or lanes 2 and 3 (high).
+inline __m128i spread_low(__m128i v) {
+  const __m128i x = _mm_unpacklo_epi32(v, v);
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, _MM_SHUFFLE(0, 0, 0, 0)),
+                             _MM_SHUFFLE(0, 0, 0, 0));
+}
+inline __m128i spread_high(__m128i v) {
+  const __m128i x = _mm_unpackhi_epi32(v, v);
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, _MM_SHUFFLE(0, 0, 0, 0)),
+                             _MM_SHUFFLE(0, 0, 0, 0));
+}
+
+// v where mask is set, else w.
+inline __m128i select(__m128i mask, __m128i v, __m128i w) {
+  return _mm_or_si128(_mm_and_si128(mask, v), _mm_andnot_si128(mask, w));
+}
+
+// Cs * a / 255 for the colors of four pixels, a given per pixel in 32-bit
+// lanes; the alpha bytes come out as junk.
+inline __m128i scale_colors(__m128i s, __m128i a) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i lo = div255_epu16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, zero), spread_low(a)));
+  const __m128i hi = div255_epu16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), spread_high(a)));
+  return _mm_packus_epi16(lo, hi);
+}
+
+// Four pairs of a run in mode 0, 1 or 2 where each pair is one of the cases
+// above: writes them and returns true; otherwise writes nothing.
+template <int32_t Mode>
+inline bool blend_four_simple(uint8_t* d, const uint8_t* s, __m128i opacity) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i full = _mm_set1_epi32(255);
+  const __m128i colors = _mm_set1_epi32(0x00FFFFFF);
+  const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+  const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+  const __m128i a = effective_alpha(sv, opacity);
+  const __m128i ad = _mm_srli_epi32(dv, 24);
+  const __m128i keep = _mm_cmpeq_epi32(a, zero);
+  const __m128i clear_dst = _mm_cmpeq_epi32(ad, zero);
+  const __m128i opaque_dst = _mm_cmpeq_epi32(ad, full);
+  // Destination transparent: Cs (normal, add) or 0 (subtract), alpha a.
+  const __m128i from_clear = _mm_or_si128(Mode == BLEND_SUBTRACT ? zero : _mm_and_si128(sv, colors),
+                                          _mm_slli_epi32(a, 24));
+  __m128i simple = _mm_or_si128(keep, clear_dst);
+  __m128i from_opaque;
+  if constexpr (Mode == BLEND_NORMAL) {
+    const __m128i opaque_src = _mm_cmpeq_epi32(_mm_srli_epi32(sv, 24), full);
+    // a = 255 (opaque source at full opacity) also has Wd = 0.
+    simple = _mm_or_si128(simple, _mm_cmpeq_epi32(a, full));
+    simple = _mm_or_si128(simple, _mm_and_si128(opaque_src, opaque_dst));
+    if (_mm_movemask_epi8(simple) != 0xFFFF) return false;
+    const __m128i cover = _mm_or_si128(clear_dst, _mm_cmpeq_epi32(a, full));
+    const __m128i op16 = _mm_shufflelo_epi16(opacity, _MM_SHUFFLE(2, 2, 0, 0));
+    const __m128i op_lanes = _mm_unpacklo_epi64(op16, op16);  // opacity in every 16-bit lane
+    const __m128i inv_lanes = _mm_sub_epi16(_mm_set1_epi16(255), op_lanes);
+    const __m128i lo =
+        div255_epu16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(sv, zero), op_lanes),
+                                   _mm_mullo_epi16(_mm_unpacklo_epi8(dv, zero), inv_lanes)));
+    const __m128i hi =
+        div255_epu16(_mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(sv, zero), op_lanes),
+                                   _mm_mullo_epi16(_mm_unpackhi_epi8(dv, zero), inv_lanes)));
+    const __m128i mixed = _mm_or_si128(_mm_packus_epi16(lo, hi), _mm_set1_epi32(~0x00FFFFFF));
+    const __m128i covered = _mm_or_si128(_mm_and_si128(sv, colors), _mm_slli_epi32(a, 24));
+    from_opaque = select(cover, covered, mixed);
+  } else {
+    simple = _mm_or_si128(simple, opaque_dst);
+    if (_mm_movemask_epi8(simple) != 0xFFFF) return false;
+    const __m128i scaled = _mm_and_si128(scale_colors(sv, a), colors);
+    const __m128i moved = Mode == BLEND_ADD ? _mm_adds_epu8(dv, scaled) : _mm_subs_epu8(dv, scaled);
+    from_opaque = _mm_or_si128(moved, _mm_set1_epi32(~0x00FFFFFF));
+  }
+  const __m128i out = select(keep, dv, select(clear_dst, from_clear, from_opaque));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d), out);
+  return true;
+}
+#endif
+
+// A run of n pairs in mode 0, 1 or 2 (opacity 1..255).
+template <int32_t Mode>
+void blend_run_weighted(uint8_t* d, const uint8_t* s, int32_t n, int32_t opacity) {
+  const size_t bytes = static_cast<size_t>(n) * kBytesPerPixel;
+  size_t at = 0;
+#if defined(__SSE2__)
+  const __m128i op = _mm_set1_epi32(opacity);
+  for (; at + 16 <= bytes; at += 16) {
+    if (blend_four_simple<Mode>(d + at, s + at, op)) continue;
+    for (size_t k = at; k < at + 16; k += kBytesPerPixel) blend_pixel(d + k, s + k, Mode, opacity);
+  }
+#endif
+  for (; at < bytes; at += kBytesPerPixel) blend_pixel(d + at, s + at, Mode, opacity);
+}
 
 // A run of n pairs in one of modes 3, 6, 7, four at a time in the vector
 // unit; the destination's alpha becomes 255.
@@ -128,15 +243,13 @@ void blend_run(uint8_t* d, const uint8_t* s, int32_t n, int32_t mode, int32_t op
   const size_t bytes = static_cast<size_t>(n) * kBytesPerPixel;
   switch (mode) {
     case BLEND_NORMAL:
-      for (size_t at = 0; at < bytes; at += kBytesPerPixel) blend_normal(s + at, d + at, opacity);
+      blend_run_weighted<BLEND_NORMAL>(d, s, n, opacity);
       return;
     case BLEND_ADD:
-      for (size_t at = 0; at < bytes; at += kBytesPerPixel) blend_add(s + at, d + at, opacity);
+      blend_run_weighted<BLEND_ADD>(d, s, n, opacity);
       return;
     case BLEND_SUBTRACT:
-      for (size_t at = 0; at < bytes; at += kBytesPerPixel) {
-        blend_subtract(s + at, d + at, opacity);
-      }
+      blend_run_weighted<BLEND_SUBTRACT>(d, s, n, opacity);
       return;
     case BLEND_MULTIPLY:
       blend_run_premultiplied<BLEND_MULTIPLY>(d, s, n);

@@ -1,4 +1,4 @@
-// Truncating division by 255 without a division, for sums of byte products.
+// Truncating division by 255 without a divider, for sums of byte products.
 #pragma once
 
 #include <cstdint>
