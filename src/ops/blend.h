@@ -109,9 +109,11 @@ inline int32_t blend_premultiplied(int32_t mode, int32_t ps, int32_t pd) {
       return ps * pd / 255;
     case BLEND_COLOR_DODGE:  // Ps = 255: 255; else Pd * 255 / (255 - Ps), at most 255
       if (ps == 255) return 255;
+      if (ps == 0) return pd;  // Pd * 255 / 255
       return std::min(pd * 255 / (255 - ps), 255);
     case BLEND_COLOR_BURN:  // Ps = 0: 0; else 255 - ((255 - Pd) * 255 / Ps), at least 0
       if (ps == 0) return 0;
+      if (ps == 255) return pd;  // 255 - (255 - Pd) * 255 / 255
       return std::max(255 - (255 - pd) * 255 / ps, 0);
     case BLEND_SCREEN:  // 255 - (255 - Ps) * (255 - Pd) / 255
       return 255 - (255 - ps) * (255 - pd) / 255;

@@ -211,8 +211,11 @@ void blend_run_weighted(uint8_t* d, const uint8_t* s, int32_t n, int32_t opacity
   for (; at < bytes; at += kBytesPerPixel) blend_pixel(d + at, s + at, Mode, opacity);
 }
 
-// A run of n pairs in one of modes 3, 6, 7, four at a time in the vector
-// unit; the destination's alpha becomes 255.
+// A run of n pairs in one of modes 3..7, the destination's alpha becoming
+// 255. Multiply, screen and overlay go four pairs at a time in the vector
+// unit. Color dodge and burn divide by a different amount in every channel,
+// so only four fully transparent sources at a time (Ps = 0) go there:
+// dodge gives Pd * 255 / 255 = Pd and burn gives 0.
 template <int32_t Mode>
 void blend_run_premultiplied(uint8_t* d, const uint8_t* s, int32_t n) {
   int32_t i = 0;
@@ -223,12 +226,28 @@ void blend_run_premultiplied(uint8_t* d, const uint8_t* s, int32_t n) {
     const size_t at = static_cast<size_t>(i) * kBytesPerPixel;
     const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + at));
     const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + at));
-    const __m128i lo =
-        premultiplied_lanes<Mode>(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero));
-    const __m128i hi =
-        premultiplied_lanes<Mode>(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + at),
-                     _mm_or_si128(_mm_packus_epi16(lo, hi), opaque));
+    __m128i out;
+    if constexpr (Mode == BLEND_COLOR_DODGE || Mode == BLEND_COLOR_BURN) {
+      const __m128i clear_src = _mm_cmpeq_epi32(_mm_and_si128(sv, opaque), zero);
+      if (_mm_movemask_epi8(clear_src) != 0xFFFF) {
+        for (size_t k = at; k < at + 16; k += kBytesPerPixel) blend_pixel(d + k, s + k, Mode, 0);
+        continue;
+      }
+      if constexpr (Mode == BLEND_COLOR_DODGE) {
+        const __m128i lo = _mm_unpacklo_epi8(dv, zero), hi = _mm_unpackhi_epi8(dv, zero);
+        out = _mm_packus_epi16(div255_epu16(_mm_mullo_epi16(lo, alpha_lanes(lo))),
+                               div255_epu16(_mm_mullo_epi16(hi, alpha_lanes(hi))));
+      } else {
+        out = zero;
+      }
+    } else {
+      const __m128i lo =
+          premultiplied_lanes<Mode>(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero));
+      const __m128i hi =
+          premultiplied_lanes<Mode>(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero));
+      out = _mm_packus_epi16(lo, hi);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + at), _mm_or_si128(out, opaque));
   }
 #endif
   for (; i < n; ++i) {
@@ -240,7 +259,6 @@ void blend_run_premultiplied(uint8_t* d, const uint8_t* s, int32_t n) {
 // A run of n pairs, pair k joining d + 4k with s + 4k, in `mode` (0..7).
 // The mode is chosen once per run, not once per pixel.
 void blend_run(uint8_t* d, const uint8_t* s, int32_t n, int32_t mode, int32_t opacity) {
-  const size_t bytes = static_cast<size_t>(n) * kBytesPerPixel;
   switch (mode) {
     case BLEND_NORMAL:
       blend_run_weighted<BLEND_NORMAL>(d, s, n, opacity);
@@ -261,14 +279,10 @@ void blend_run(uint8_t* d, const uint8_t* s, int32_t n, int32_t mode, int32_t op
       blend_run_premultiplied<BLEND_OVERLAY>(d, s, n);
       return;
     case BLEND_COLOR_DODGE:
-      for (size_t at = 0; at < bytes; at += kBytesPerPixel) {
-        blend_pixel(d + at, s + at, BLEND_COLOR_DODGE, opacity);
-      }
+      blend_run_premultiplied<BLEND_COLOR_DODGE>(d, s, n);
       return;
     default:  // BLEND_COLOR_BURN
-      for (size_t at = 0; at < bytes; at += kBytesPerPixel) {
-        blend_pixel(d + at, s + at, BLEND_COLOR_BURN, opacity);
-      }
+      blend_run_premultiplied<BLEND_COLOR_BURN>(d, s, n);
       return;
   }
 }
