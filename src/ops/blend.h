@@ -63,12 +63,13 @@ inline void blend_normal(const uint8_t* src, uint8_t* dst, int32_t opacity) {
 // of the two alphas, a = As * opacity / 255 being the source's:
 //   Ad = a: Cd op Cs      Ad > a: Cd op Cs * a / Ad      Ad < a: Cd * Ad / a op Cs
 // The scaled term is truncated on its own before the sum.
-// The three colors at once. The pixel of lower alpha is the one scaled, by
-// lo / hi with lo = min(Ad, a) and hi = max(Ad, a): with Ad >= a that is
-// Cs * a / Ad (for Ad = a exactly Cs, as the rule has it), else Cd * Ad / a.
-// hi is at least 1, since a is. The choice is made by selection rather than
-// by branches, which noise would mispredict. Cn = op(scaled or plain Cd, scaled or plain Cs),
-// clamped to 0..255: add cannot go below 0, subtract not above 255.
+//
+// All three colors at once: the pixel of lower alpha is scaled by lo / hi,
+// lo = min(Ad, a) and hi = max(Ad, a) (at least 1, since a is). With
+// Ad >= a that is Cs * a / Ad, which for Ad = a is exactly Cs, as the rule
+// has it; else Cd * Ad / a. The scaled pixel is picked by selection rather
+// than by a branch, which noise would mispredict. Cn is then clamped to
+// 0..255: add cannot go below 0, nor subtract above 255.
 template <typename Op>
 inline void add_or_subtract(const uint8_t* src, uint8_t* dst, int32_t a, Op op) {
   const int32_t ad = dst[kAlpha];
