@@ -127,9 +127,10 @@ VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle);
  * side 2 * radius + 1 around it, clipped to the bitmap, taken as a pass along
  * the rows then down the columns (each pass's means truncated). Colors are
  * weighted by alpha; a mean alpha below 1 gives (0, 0, 0, 0). A radius of 0
- * or less changes nothing; above 1000 acts as 1000. Needs 40 bytes of scratch
- * memory per pixel for the call. Returns 0, a resolution code, or
- * ERR_OUT_OF_MEMORY (nothing changed). */
+ * or less changes nothing; above 1000 acts as 1000. Needs scratch memory for
+ * the call: 4 bytes per pixel of min(height, 2 * radius + 2) rows, and 16
+ * bytes per column. Returns 0, a resolution code, or ERR_OUT_OF_MEMORY
+ * (nothing changed). */
 VELLORA_API int32_t VELLORA_CALL Blur(int32_t handle, int32_t radius);
 
 /* Pixelates the area at image (x, y) of area_width x area_height, clipped to

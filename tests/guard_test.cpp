@@ -36,6 +36,32 @@ TEST(MemoryProbe, TellsMappedFromUnmappedAndReadOnly) {
   EXPECT_FALSE(is_accessible(UINTPTR_MAX - 2, 8, Access::kRead));  // wraps
 }
 
+// Large ranges are answered another way than small ones: the same answers,
+// with the one bad page anywhere in a long run of good ones.
+TEST(MemoryProbe, LongRangesFindTheirOneBadPage) {
+  using vellora::host::Access;
+  using vellora::host::is_accessible;
+  constexpr size_t kCount = 300;
+  Pages pages(kCount);
+  const uintptr_t base = reinterpret_cast<uintptr_t>(pages.page(0));
+  const size_t all = kCount * vtest::kPage;
+  EXPECT_TRUE(is_accessible(base, all, Access::kReadWrite));
+  EXPECT_TRUE(is_accessible(base + 5, all - 9, Access::kRead));
+  for (const size_t bad : {size_t{0}, size_t{150}, kCount - 1}) {
+    pages.protect(bad, PageAccess::kRead);
+    EXPECT_TRUE(is_accessible(base, all, Access::kRead)) << "read-only page " << bad;
+    EXPECT_FALSE(is_accessible(base, all, Access::kReadWrite)) << "read-only page " << bad;
+    pages.protect(bad, PageAccess::kNone);
+    EXPECT_FALSE(is_accessible(base, all, Access::kRead)) << "unmapped page " << bad;
+    pages.protect(bad, PageAccess::kReadWrite);
+  }
+  // Around the bad page, but not touching it.
+  pages.protect(200, PageAccess::kNone);
+  EXPECT_TRUE(is_accessible(base, 200 * vtest::kPage, Access::kReadWrite));
+  EXPECT_TRUE(is_accessible(base + 201 * vtest::kPage, 99 * vtest::kPage, Access::kReadWrite));
+  EXPECT_FALSE(is_accessible(base, 200 * vtest::kPage + 1, Access::kRead));
+}
+
 // Handles whose object address (handle * 2) is not mapped, odd and even.
 TEST(WildHandles, UnmappedObjectIsNotABitmap) {
   Pages pages(1);

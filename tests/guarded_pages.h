@@ -61,6 +61,51 @@ class Pages {
   uint8_t* base_;
 };
 
+// Takes all the address space it can, reserved without access, in blocks
+// from 256 MiB down to 64 KiB, and gives it back on destruction: while it
+// lives, no allocation of 64 KiB or more can be had from the system.
+class AddressSpaceFiller {
+ public:
+  AddressSpaceFiller() {
+    for (size_t size = size_t{256} << 20; size >= (size_t{64} << 10); size /= 2) {
+      while (count_ < kMaxBlocks) {
+        void* p = reserve(size);
+        if (p == nullptr) break;
+        blocks_[count_] = p;
+        sizes_[count_] = size;
+        ++count_;
+      }
+    }
+  }
+  ~AddressSpaceFiller() {
+    for (size_t i = 0; i < count_; ++i) {
+#if defined(_WIN32)
+      VirtualFree(blocks_[i], 0, MEM_RELEASE);
+#else
+      munmap(blocks_[i], sizes_[i]);
+#endif
+    }
+  }
+  AddressSpaceFiller(const AddressSpaceFiller&) = delete;
+  AddressSpaceFiller& operator=(const AddressSpaceFiller&) = delete;
+
+ private:
+  static void* reserve(size_t size) {
+#if defined(_WIN32)
+    return VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
+#else
+    void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    return p == MAP_FAILED ? nullptr : p;
+#endif
+  }
+  // The bookkeeping lives in the object itself: nothing is allocated while
+  // the address space runs out.
+  static constexpr size_t kMaxBlocks = 4096;
+  void* blocks_[kMaxBlocks] = {};
+  size_t sizes_[kMaxBlocks] = {};
+  size_t count_ = 0;
+};
+
 inline int32_t handle_at(const void* object) {
   return static_cast<int32_t>(reinterpret_cast<uintptr_t>(object) / 2);
 }

@@ -3,6 +3,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -51,17 +52,11 @@ namespace {
 constexpr uintptr_t kPageSize = 4096;  // the smallest page any x86 system maps
 constexpr int kProbesPerCall = 64;
 
-}  // namespace
-
-// Copies one byte of every page of the range through the kernel, which
+// Copies one byte of every page of [address, last] through the kernel, which
 // reports an unmapped page as a short count instead of a fault. For write
 // access the same bytes are written back: the caller guarantees that no one
 // else writes the bitmap during the call, so this changes nothing.
-bool is_accessible(uintptr_t address, size_t size, Access access) {
-  if (size == 0) return true;
-  const uintptr_t last = address + (size - 1);
-  if (last < address) return false;
-
+bool probe_pages(uintptr_t address, uintptr_t last, Access access) {
   const pid_t self = getpid();
   uint8_t bytes[kProbesPerCall];
   iovec local[kProbesPerCall];
@@ -87,6 +82,95 @@ bool is_accessible(uintptr_t address, size_t size, Access access) {
     }
   }
   return true;
+}
+
+// The answer for [address, last] from the kernel's list of this process's
+// mappings, the same question VirtualQuery answers on Windows. Each line of
+// /proc/self/maps begins "start-end perms" (hex addresses, end exclusive,
+// perms like "rw-p"), in increasing address order. The range is accessible
+// when consecutive mappings cover it from `address` on without a gap, each
+// readable, and writable too for write access. Returns -1 when the list
+// cannot be read, else 0 or 1.
+int maps_allow(uintptr_t address, uintptr_t last, Access access) {
+  const int fd = open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
+  enum Field { kStart, kEnd, kPerms, kRest };
+  Field field = kStart;
+  uint64_t start = 0, end = 0;
+  int perm_index = 0;
+  bool readable = false, writable = false;
+  uint64_t need = address;  // first byte not yet found covered
+  int answer = 0;
+  char chunk[4096];
+  bool done = false;
+  while (!done) {
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got <= 0) break;  // end of the list (or a failed read): not covered
+    for (ssize_t i = 0; i < got && !done; ++i) {
+      const char c = chunk[i];
+      if (c == '\n') {
+        field = kStart;
+        start = end = 0;
+        perm_index = 0;
+        continue;
+      }
+      switch (field) {
+        case kStart:
+        case kEnd: {
+          int digit = -1;
+          if (c >= '0' && c <= '9') digit = c - '0';
+          if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+          uint64_t& value = field == kStart ? start : end;
+          if (digit >= 0) {
+            value = value * 16 + static_cast<uint64_t>(digit);
+          } else {
+            field = field == kStart ? kEnd : kPerms;  // '-' then ' '
+          }
+          break;
+        }
+        case kPerms:
+          if (perm_index == 0) readable = c == 'r';
+          if (perm_index == 1) writable = c == 'w';
+          if (++perm_index < 4) break;
+          field = kRest;
+          if (end <= need) break;  // wholly below what is still needed
+          if (start > need) {
+            done = true;  // a gap
+            break;
+          }
+          if (!readable || (access == Access::kReadWrite && !writable)) {
+            done = true;
+            break;
+          }
+          need = end;
+          if (need > last) {
+            answer = 1;
+            done = true;
+          }
+          break;
+        case kRest:
+          break;
+      }
+    }
+  }
+  close(fd);
+  return answer;
+}
+
+}  // namespace
+
+// Small ranges (the host's records, small bitmaps) are probed page by page;
+// the kernel's cost grows with the pages probed, so a large buffer is looked
+// up in the mapping list instead, at a cost that does not grow with its size.
+bool is_accessible(uintptr_t address, size_t size, Access access) {
+  if (size == 0) return true;
+  const uintptr_t last = address + (size - 1);
+  if (last < address) return false;
+  if ((last / kPageSize) - (address / kPageSize) >= kProbesPerCall) {
+    const int answer = maps_allow(address, last, access);
+    if (answer >= 0) return answer == 1;
+  }
+  return probe_pages(address, last, access);
 }
 
 #endif

@@ -40,12 +40,22 @@ inline void blend_normal(const uint8_t* src, uint8_t* dst, int32_t opacity) {
     return;
   }
   const int32_t l = ws + wd;
-  const int32_t b = (src[kBlue] * ws + dst[kBlue] * wd) / l;
-  const int32_t g = (src[kGreen] * ws + dst[kGreen] * wd) / l;
-  const int32_t r = (src[kRed] * ws + dst[kRed] * wd) / l;
-  dst[kBlue] = static_cast<uint8_t>(b);
-  dst[kGreen] = static_cast<uint8_t>(g);
-  dst[kRed] = static_cast<uint8_t>(r);
+  const int32_t nb = src[kBlue] * ws + dst[kBlue] * wd;
+  const int32_t ng = src[kGreen] * ws + dst[kGreen] * wd;
+  const int32_t nr = src[kRed] * ws + dst[kRed] * wd;
+  if (l == 255 * 255) {
+    // An opaque source over an opaque destination (and a few other pairs)
+    // give L = 65,025 whatever the opacity: a constant divisor, which the
+    // compiler turns into a multiplication.
+    dst[kBlue] = static_cast<uint8_t>(nb / (255 * 255));
+    dst[kGreen] = static_cast<uint8_t>(ng / (255 * 255));
+    dst[kRed] = static_cast<uint8_t>(nr / (255 * 255));
+    dst[kAlpha] = 255;
+    return;
+  }
+  dst[kBlue] = static_cast<uint8_t>(nb / l);
+  dst[kGreen] = static_cast<uint8_t>(ng / l);
+  dst[kRed] = static_cast<uint8_t>(nr / l);
   dst[kAlpha] = static_cast<uint8_t>(l / 255);
 }
 
@@ -53,31 +63,43 @@ inline void blend_normal(const uint8_t* src, uint8_t* dst, int32_t opacity) {
 // of the two alphas, a = As * opacity / 255 being the source's:
 //   Ad = a: Cd op Cs      Ad > a: Cd op Cs * a / Ad      Ad < a: Cd * Ad / a op Cs
 // The scaled term is truncated on its own before the sum.
-inline int32_t scaled_dst(int32_t cd, int32_t ad, int32_t a) { return ad < a ? cd * ad / a : cd; }
-inline int32_t scaled_src(int32_t cs, int32_t ad, int32_t a) { return ad > a ? cs * a / ad : cs; }
+//
+// All three colors at once: the pixel of lower alpha is scaled by lo / hi,
+// lo = min(Ad, a) and hi = max(Ad, a) (at least 1, since a is). With
+// Ad >= a that is Cs * a / Ad, which for Ad = a is exactly Cs, as the rule
+// has it; else Cd * Ad / a. The scaled pixel is picked by selection rather
+// than by a branch, which noise would mispredict. Cn is then clamped to
+// 0..255: add cannot go below 0, nor subtract above 255.
+template <typename Op>
+inline void add_or_subtract(const uint8_t* src, uint8_t* dst, int32_t a, Op op) {
+  const int32_t ad = dst[kAlpha];
+  const bool src_scaled = ad >= a;
+  const int32_t lo = src_scaled ? a : ad;
+  const int32_t hi = src_scaled ? ad : a;
+  int32_t cn[3];
+  for (int c = kBlue; c <= kRed; ++c) {
+    const int32_t cs = src[c], cd = dst[c];
+    const int32_t scaled = (src_scaled ? cs : cd) * lo / hi;
+    cn[c] = op(src_scaled ? cd : scaled, src_scaled ? scaled : cs);
+  }
+  for (int c = kBlue; c <= kRed; ++c) {
+    dst[c] = static_cast<uint8_t>(std::clamp(cn[c], 0, 255));
+  }
+  dst[kAlpha] = static_cast<uint8_t>(std::max(ad, a));
+}
 
 // Add: Cn = scaled Cd + scaled Cs, at most 255; alpha = max(Ad, a).
 inline void blend_add(const uint8_t* src, uint8_t* dst, int32_t opacity) {
   const int32_t a = src[kAlpha] * opacity / 255;
   if (a == 0) return;
-  const int32_t ad = dst[kAlpha];
-  for (int c = kBlue; c <= kRed; ++c) {
-    const int32_t cn = scaled_dst(dst[c], ad, a) + scaled_src(src[c], ad, a);
-    dst[c] = static_cast<uint8_t>(std::min(cn, 255));
-  }
-  dst[kAlpha] = static_cast<uint8_t>(std::max(ad, a));
+  add_or_subtract(src, dst, a, [](int32_t d, int32_t s) { return d + s; });
 }
 
 // Subtract: Cn = scaled Cd - scaled Cs, at least 0; alpha = max(Ad, a).
 inline void blend_subtract(const uint8_t* src, uint8_t* dst, int32_t opacity) {
   const int32_t a = src[kAlpha] * opacity / 255;
   if (a == 0) return;
-  const int32_t ad = dst[kAlpha];
-  for (int c = kBlue; c <= kRed; ++c) {
-    const int32_t cn = scaled_dst(dst[c], ad, a) - scaled_src(src[c], ad, a);
-    dst[c] = static_cast<uint8_t>(std::max(cn, 0));
-  }
-  dst[kAlpha] = static_cast<uint8_t>(std::max(ad, a));
+  add_or_subtract(src, dst, a, [](int32_t d, int32_t s) { return d - s; });
 }
 
 // Modes 3..7 work on premultiplied values, Ps = Cs * As / 255 and
@@ -88,9 +110,11 @@ inline int32_t blend_premultiplied(int32_t mode, int32_t ps, int32_t pd) {
       return ps * pd / 255;
     case BLEND_COLOR_DODGE:  // Ps = 255: 255; else Pd * 255 / (255 - Ps), at most 255
       if (ps == 255) return 255;
+      if (ps == 0) return pd;  // Pd * 255 / 255
       return std::min(pd * 255 / (255 - ps), 255);
     case BLEND_COLOR_BURN:  // Ps = 0: 0; else 255 - ((255 - Pd) * 255 / Ps), at least 0
       if (ps == 0) return 0;
+      if (ps == 255) return pd;  // 255 - (255 - Pd) * 255 / 255
       return std::max(255 - (255 - pd) * 255 / ps, 0);
     case BLEND_SCREEN:  // 255 - (255 - Ps) * (255 - Pd) / 255
       return 255 - (255 - ps) * (255 - pd) / 255;

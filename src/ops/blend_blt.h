@@ -26,10 +26,12 @@ bool clip_blend_area(const BitmapView& dst, const BitmapView& src, int32_t dst_x
                      int32_t src_x, int32_t src_y, int32_t area_width, int32_t area_height,
                      BlendArea* area);
 
-// Blends every pair of a nonempty clipped area: columns from the left (outer),
-// each column from the top row down (inner). When source and destination are
-// one bitmap and the rectangles overlap, a source pixel is read when its pair
-// comes up, so this order decides the result. `opacity` must be in 0..255.
+// Blends every pair of a nonempty clipped area. When source and destination
+// share memory and the rectangles overlap, a source pixel is read when its
+// pair comes up, so the order decides the result: columns from the left
+// (outer), each column from the top row down (inner). Otherwise the order is
+// not observable, and the rows are walked in memory order. `opacity` must be
+// in 0..255.
 void blend_area(const BitmapView& dst, const BitmapView& src, const BlendArea& area, int32_t mode,
                 int32_t opacity);
 

@@ -4,6 +4,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "vellora.h"
 
@@ -14,6 +19,15 @@ namespace {
 // Sums stay far from wrapping: a window holds at most 2,001 samples, so no
 // weighted sum exceeds 2,001 * 255 * 255 = 130,115,025 and no alpha sum
 // exceeds 2,001 * 255 = 510,255, in either pass.
+//
+// Scratch: the row pass's finished records keep only their means, each
+// 0..255, so a record is stored as four bytes in the pixel's own order
+// (blue, green, red, alpha mean), and only for the rows that the column
+// pass's window still holds or is about to take in: a ring of 2r + 2 rows
+// (or every row, when the bitmap has fewer). The column pass needs one
+// running record per column, kept as four 32-bit sums in the same order
+// (blue * alpha, green * alpha, red * alpha, alpha), and one count for the
+// whole row, since every column's window spans the same rows.
 
 // A pixel as a sample of the row pass:
 //   red_sum += red * alpha, green_sum += green * alpha, blue_sum += blue * alpha,
@@ -36,146 +50,169 @@ void remove_pixel(BlurSums& s, const uint8_t* p) {
   s.count -= 1;
 }
 
-// A finished row-pass record h as a sample of the column pass: its truncated
-// mean colors weighted by its truncated mean alpha,
-//   red_sum += h.red_sum * h.alpha_sum, ..., alpha_sum += h.alpha_sum, count += 1
-void add_record(BlurSums& s, const BlurSums& h) {
-  s.red_sum += h.red_sum * h.alpha_sum;
-  s.green_sum += h.green_sum * h.alpha_sum;
-  s.blue_sum += h.blue_sum * h.alpha_sum;
-  s.alpha_sum += h.alpha_sum;
-  s.count += 1;
-}
-
-void remove_record(BlurSums& s, const BlurSums& h) {
-  s.red_sum -= h.red_sum * h.alpha_sum;
-  s.green_sum -= h.green_sum * h.alpha_sum;
-  s.blue_sum -= h.blue_sum * h.alpha_sum;
-  s.alpha_sum -= h.alpha_sum;
-  s.count -= 1;
-}
-
-// Turns a row-pass record's sums into its means, in place:
+// A row-pass record's means, stored as four bytes at m:
 //   alpha_sum < count: red, green, blue, alpha = 0
 //   otherwise: red_sum / alpha_sum, green_sum / alpha_sum, blue_sum / alpha_sum,
 //              alpha_sum / count
 // alpha_sum < count is exactly "the truncated mean alpha is 0", and it keeps
-// both divisors nonzero (count >= 1). count itself is kept.
-void finish_record(BlurSums& s) {
+// both divisors nonzero (count >= 1).
+void store_means(uint8_t* m, const BlurSums& s) {
   if (s.alpha_sum < s.count) {
-    s.red_sum = s.green_sum = s.blue_sum = s.alpha_sum = 0;
+    std::memset(m, 0, kBytesPerPixel);
     return;
   }
-  s.red_sum /= s.alpha_sum;
-  s.green_sum /= s.alpha_sum;
-  s.blue_sum /= s.alpha_sum;
-  s.alpha_sum /= s.count;
+  m[kBlue] = static_cast<uint8_t>(s.blue_sum / s.alpha_sum);
+  m[kGreen] = static_cast<uint8_t>(s.green_sum / s.alpha_sum);
+  m[kRed] = static_cast<uint8_t>(s.red_sum / s.alpha_sum);
+  m[kAlpha] = static_cast<uint8_t>(s.alpha_sum / s.count);
 }
 
-// A pixel from a column-pass record, which keeps its sums:
+// The row pass over one stored row: means[c] gets the means of the window
+// around column c. Each window is the previous one moved right by a column,
+// its record finished from the sums before the move.
+void row_pass(const uint8_t* row, int32_t width, int32_t r, uint8_t* means) {
+  BlurSums sums{};
+  const int32_t first_window_end = std::min(r, width - 1);
+  for (int32_t c = 0; c <= first_window_end; ++c) add_pixel(sums, row + c * kBytesPerPixel);
+  store_means(means, sums);
+  for (int32_t j = 1; j < width; ++j) {
+    if (j > r) remove_pixel(sums, row + (j - r - 1) * kBytesPerPixel);
+    if (j + r < width) add_pixel(sums, row + (j + r) * kBytesPerPixel);
+    store_means(means + j * kBytesPerPixel, sums);
+  }
+}
+
+// The column sums take in (sign +1) or give up (sign -1) one row of finished
+// row-pass records, each as a sample of the column pass: its truncated mean
+// colors weighted by its truncated mean alpha,
+//   blue_sum += blue * alpha, green_sum += green * alpha,
+//   red_sum += red * alpha, alpha_sum += alpha
+// Unsigned arithmetic wraps, so an addition followed by a subtraction of the
+// same amounts is exact.
+template <int Sign>
+void update_columns(uint32_t* sums, const uint8_t* means, int32_t width) {
+  int32_t c = 0;
+#if defined(__SSE2__)
+  // Four columns at a time: each mean pixel's (B * A, G * A, R * A, A) in
+  // 16-bit lanes (products of bytes, at most 65,025), widened to 32 bits.
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i colors16 = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
+  const __m128i alpha_one16 = _mm_setr_epi16(0, 0, 0, 1, 0, 0, 0, 1);
+  for (; c + 4 <= width; c += 4) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(means + c * kBytesPerPixel));
+    __m128i* s = reinterpret_cast<__m128i*>(sums + static_cast<size_t>(c) * 4);
+    for (int half = 0; half < 2; ++half) {
+      const __m128i two = half == 0 ? _mm_unpacklo_epi8(x, zero) : _mm_unpackhi_epi8(x, zero);
+      const __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(two, _MM_SHUFFLE(3, 3, 3, 3)),
+                                                _MM_SHUFFLE(3, 3, 3, 3));
+      const __m128i weight = _mm_or_si128(_mm_and_si128(alpha, colors16), alpha_one16);
+      const __m128i products = _mm_mullo_epi16(two, weight);
+      const __m128i first = _mm_unpacklo_epi16(products, zero);
+      const __m128i second = _mm_unpackhi_epi16(products, zero);
+      __m128i* at = s + 2 * half;
+      if constexpr (Sign > 0) {
+        _mm_storeu_si128(at, _mm_add_epi32(_mm_loadu_si128(at), first));
+        _mm_storeu_si128(at + 1, _mm_add_epi32(_mm_loadu_si128(at + 1), second));
+      } else {
+        _mm_storeu_si128(at, _mm_sub_epi32(_mm_loadu_si128(at), first));
+        _mm_storeu_si128(at + 1, _mm_sub_epi32(_mm_loadu_si128(at + 1), second));
+      }
+    }
+  }
+#endif
+  for (; c < width; ++c) {
+    const uint8_t* m = means + c * kBytesPerPixel;
+    uint32_t* s = sums + static_cast<size_t>(c) * 4;
+    const uint32_t alpha = m[kAlpha];
+    const uint32_t weighted[4] = {m[kBlue] * alpha, m[kGreen] * alpha, m[kRed] * alpha, alpha};
+    for (int k = 0; k < 4; ++k) s[k] = Sign > 0 ? s[k] + weighted[k] : s[k] - weighted[k];
+  }
+}
+
+// One stored row of pixels from the column sums, whose windows all hold
+// `count` samples:
 //   alpha_sum < count: (0, 0, 0, 0)
 //   otherwise: blue_sum / alpha_sum, green_sum / alpha_sum, red_sum / alpha_sum,
 //              alpha_sum / count
 // Each quotient is a mean of values of at most 255, so it fits a byte.
-void write_pixel(uint8_t* p, const BlurSums& v) {
-  if (v.alpha_sum < v.count) {
-    p[kBlue] = p[kGreen] = p[kRed] = p[kAlpha] = 0;
-    return;
-  }
-  p[kBlue] = static_cast<uint8_t>(v.blue_sum / v.alpha_sum);
-  p[kGreen] = static_cast<uint8_t>(v.green_sum / v.alpha_sum);
-  p[kRed] = static_cast<uint8_t>(v.red_sum / v.alpha_sum);
-  p[kAlpha] = static_cast<uint8_t>(v.alpha_sum / v.count);
-}
-
-// Reads only the pixels, writes only the row-pass array: record s * width + c
-// ends up holding the means of the window around column c of stored row s.
-void horizontal_pass(const BitmapView& view, int32_t r, BlurSums* horizontal) {
-  const int32_t width = view.width;
-  for (int32_t s = 0; s < view.height; ++s) {
-    const uint8_t* row = stored_row(view, s);
-    BlurSums* rec = horizontal + static_cast<size_t>(s) * static_cast<size_t>(width);
-
-    rec[0] = BlurSums{};
-    const int32_t first_window_end = std::min(r, width - 1);
-    for (int32_t c = 0; c <= first_window_end; ++c) add_pixel(rec[0], row + c * kBytesPerPixel);
-
-    // Each window is the previous one moved right by a column; the previous
-    // record is finished only once its sums have been carried over.
-    for (int32_t j = 1; j < width; ++j) {
-      rec[j] = rec[j - 1];
-      finish_record(rec[j - 1]);
-      if (j > r) remove_pixel(rec[j], row + (j - r - 1) * kBytesPerPixel);
-      if (j + r < width) add_pixel(rec[j], row + (j + r) * kBytesPerPixel);
+void write_row(uint8_t* row, const uint32_t* sums, int32_t width, uint32_t count) {
+  for (int32_t c = 0; c < width; ++c, row += kBytesPerPixel, sums += 4) {
+    const uint32_t alpha_sum = sums[kAlpha];
+    if (alpha_sum < count) {
+      std::memset(row, 0, kBytesPerPixel);
+      continue;
     }
-    finish_record(rec[width - 1]);
-  }
-}
-
-// Reads only the row-pass array, writes only the pixels. A column's records
-// depend only on that column, so the columns advance together, a stored row
-// at a time, which visits both arrays and the pixels in memory order.
-void vertical_pass(const BitmapView& view, int32_t r, const BlurSums* horizontal,
-                   BlurSums* vertical) {
-  const size_t width = static_cast<size_t>(view.width);
-  const int32_t height = view.height;
-
-  for (size_t c = 0; c < width; ++c) vertical[c] = BlurSums{};
-  const int32_t first_window_end = std::min(r, height - 1);
-  for (int32_t s = 0; s <= first_window_end; ++s) {
-    const BlurSums* h = horizontal + static_cast<size_t>(s) * width;
-    for (size_t c = 0; c < width; ++c) add_record(vertical[c], h[c]);
-  }
-  uint8_t* row = stored_row(view, 0);
-  for (size_t c = 0; c < width; ++c) write_pixel(row + c * kBytesPerPixel, vertical[c]);
-
-  for (int32_t j = 1; j < height; ++j) {
-    const BlurSums* above = vertical + static_cast<size_t>(j - 1) * width;
-    BlurSums* v = vertical + static_cast<size_t>(j) * width;
-    const BlurSums* leaving = j > r ? horizontal + static_cast<size_t>(j - r - 1) * width : nullptr;
-    const BlurSums* entering =
-        j + r < height ? horizontal + static_cast<size_t>(j + r) * width : nullptr;
-    row = stored_row(view, j);
-    for (size_t c = 0; c < width; ++c) {
-      v[c] = above[c];
-      if (leaving != nullptr) remove_record(v[c], leaving[c]);
-      if (entering != nullptr) add_record(v[c], entering[c]);
-      write_pixel(row + c * kBytesPerPixel, v[c]);
-    }
+    row[kBlue] = static_cast<uint8_t>(sums[kBlue] / alpha_sum);
+    row[kGreen] = static_cast<uint8_t>(sums[kGreen] / alpha_sum);
+    row[kRed] = static_cast<uint8_t>(sums[kRed] / alpha_sum);
+    row[kAlpha] = static_cast<uint8_t>(alpha_sum / count);
   }
 }
 
 }  // namespace
 
-uint64_t blur_scratch_bytes(int32_t width, int32_t height) {
-  if (width <= 0 || height <= 0) return 0;
-  return uint64_t{2} * sizeof(BlurSums) * static_cast<uint64_t>(width) *
-         static_cast<uint64_t>(height);
+// Rows of row-pass records kept at a time: the column window at row j
+// holds rows j - r .. j + r, and row j - r - 1 is still given up at step j.
+int32_t ring_rows(int32_t height, int32_t r) {
+  return static_cast<int32_t>(std::min<int64_t>(height, 2 * int64_t{r} + 2));
+}
+
+uint64_t blur_scratch_bytes(int32_t width, int32_t height, int32_t radius) {
+  if (width <= 0 || height <= 0 || radius <= 0) return 0;
+  const int32_t r = std::min(radius, kBlurRadiusMax);
+  // A ring of row-pass records, four bytes each, and four sums per column.
+  return uint64_t{4} * static_cast<uint64_t>(width) * static_cast<uint64_t>(ring_rows(height, r)) +
+         uint64_t{4} * sizeof(uint32_t) * static_cast<uint64_t>(width);
 }
 
 int32_t blur(const BitmapView& view, int32_t radius) {
   if (radius <= 0 || pixel_count(view) == 0) return VELLORA_OK;
   const int32_t r = std::min(radius, kBlurRadiusMax);
+  const int32_t width = view.width, height = view.height;
 
-  // Both arrays are had before a pixel is read or written, so a failure
+  // All scratch is had before a pixel is read or written, so a failure
   // leaves the bitmap as it was. A size the address space cannot hold is a
   // failure too, never a short array.
-  const uint64_t scratch_bytes = blur_scratch_bytes(view.width, view.height);
+  const uint64_t scratch_bytes = blur_scratch_bytes(width, height, r);
   if (scratch_bytes > SIZE_MAX) return ERR_OUT_OF_MEMORY;
-  const size_t array_bytes = static_cast<size_t>(scratch_bytes / 2);
-  auto* horizontal = static_cast<BlurSums*>(std::malloc(array_bytes));
-  if (horizontal == nullptr) return ERR_OUT_OF_MEMORY;
-  auto* vertical = static_cast<BlurSums*>(std::malloc(array_bytes));
-  if (vertical == nullptr) {
-    std::free(horizontal);
-    return ERR_OUT_OF_MEMORY;
+  auto* scratch = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(scratch_bytes)));
+  if (scratch == nullptr) return ERR_OUT_OF_MEMORY;
+  const size_t row_stride = static_cast<size_t>(width) * kBytesPerPixel;
+  const int32_t ring = ring_rows(height, r);
+  uint8_t* const means = scratch;
+  auto* const sums = reinterpret_cast<uint32_t*>(means + row_stride * static_cast<size_t>(ring));
+  std::memset(sums, 0, static_cast<size_t>(width) * 4 * sizeof(uint32_t));
+
+  // The row pass only reads pixels and the column pass only writes them, a
+  // stored row at a time; row s's records are made just before the column
+  // pass first takes them in (at row s - r), when row s still holds its
+  // pixels, and kept until it gives them up (at row s + r + 1), in ring slot
+  // s % ring. So the passes run interleaved, and for small radii the whole
+  // ring stays in cache.
+  const auto means_of = [&](int32_t s) {
+    return means + row_stride * static_cast<size_t>(s % ring);
+  };
+  const int32_t first_window_end = std::min(r, height - 1);
+  for (int32_t s = 0; s <= first_window_end; ++s) {
+    row_pass(stored_row(view, s), width, r, means_of(s));
+    update_columns<+1>(sums, means_of(s), width);
+  }
+  auto count = static_cast<uint32_t>(first_window_end + 1);
+  write_row(stored_row(view, 0), sums, width, count);
+  for (int32_t j = 1; j < height; ++j) {
+    if (j > r) {
+      update_columns<-1>(sums, means_of(j - r - 1), width);
+      --count;
+    }
+    if (j + r < height) {
+      row_pass(stored_row(view, j + r), width, r, means_of(j + r));
+      update_columns<+1>(sums, means_of(j + r), width);
+      ++count;
+    }
+    write_row(stored_row(view, j), sums, width, count);
   }
 
-  horizontal_pass(view, r, horizontal);
-  vertical_pass(view, r, horizontal, vertical);
-
-  std::free(vertical);
-  std::free(horizontal);
+  std::free(scratch);
   return VELLORA_OK;
 }
 

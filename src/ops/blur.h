@@ -12,9 +12,8 @@ namespace vellora {
 // Radii above this act as it; it bounds every window at 2,001 samples.
 inline constexpr int32_t kBlurRadiusMax = 1000;
 
-// The running sums of one window. Red comes first, unlike the pixel's byte
-// order. Once the row pass has finished a record, the first four fields hold
-// that window's means (0..255) instead of sums; count keeps its value.
+// The running sums of one window of the row pass. Red comes first, unlike
+// the pixel's byte order.
 struct BlurSums {
   uint32_t red_sum;
   uint32_t green_sum;
@@ -23,15 +22,16 @@ struct BlurSums {
   uint32_t count;
 };
 
-// Bytes of the two scratch arrays (a row-pass and a column-pass record per
-// pixel) that a width x height blur takes; computed in 64 bits so that it
-// cannot wrap.
-uint64_t blur_scratch_bytes(int32_t width, int32_t height);
+// Bytes of scratch that a width x height blur of `radius` takes (the row
+// pass's means of the rows in the column window, four bytes per pixel, and
+// the column pass's sums, sixteen bytes per column); computed in 64 bits so
+// that it cannot wrap.
+uint64_t blur_scratch_bytes(int32_t width, int32_t height, int32_t radius);
 
 // Blurs the whole view in place. A radius of 0 or less leaves it untouched;
 // above kBlurRadiusMax acts as kBlurRadiusMax. Returns VELLORA_OK, or
-// ERR_OUT_OF_MEMORY (the bitmap untouched) when the scratch arrays cannot be
-// had. Nothing is allocated for a radius of 0 or less or an empty view.
+// ERR_OUT_OF_MEMORY (the bitmap untouched) when the scratch cannot be had. Nothing is allocated for
+// a radius of 0 or less or an empty view.
 int32_t blur(const BitmapView& view, int32_t radius);
 
 }  // namespace vellora
