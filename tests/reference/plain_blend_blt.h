@@ -1,30 +1,13 @@
-// Blend transfer: an area of one bitmap blended onto another, pair by pair.
+// Blend transfer: an area of one bitmap blended onto another, pair by pair,
+// in the order written down (columns outer, each from the top row down).
 #pragma once
 
 #include <cstdint>
 
 #include "host/bitmap_view.h"
+#include "ops/blend_blt.h"  // the clip, which the speed work leaves as it is
 
 namespace vellora::plain {
-
-// A clipped area: the pair at offset (i, j) joins destination pixel
-// (dst_x + i, dst_y + j) with source pixel (src_x + i, src_y + j), both inside
-// their bitmaps, for 0 <= i < width and 0 <= j < height.
-struct BlendArea {
-  int32_t dst_x;
-  int32_t dst_y;
-  int32_t src_x;
-  int32_t src_y;
-  int32_t width;
-  int32_t height;
-};
-
-// Cuts the requested area down to the pairs whose two pixels both exist,
-// keeping the pairing. Any 32-bit arguments are accepted. Returns false when
-// no pair is left; *area is then not written.
-bool clip_blend_area(const BitmapView& dst, const BitmapView& src, int32_t dst_x, int32_t dst_y,
-                     int32_t src_x, int32_t src_y, int32_t area_width, int32_t area_height,
-                     BlendArea* area);
 
 // Blends every pair of a nonempty clipped area: columns from the left (outer),
 // each column from the top row down (inner). When source and destination are
