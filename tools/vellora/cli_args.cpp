@@ -15,7 +15,7 @@ const char* const kModeNames[] = {"normal",      "add",        "subtract", "mult
 
 }  // namespace
 
-Arguments parse_arguments(const std::vector<std::string>& words, const OptionSpec& spec) {
+Arguments parse_arguments(const std::vector<std::string>& words, const OptionNames& options) {
   Arguments args;
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string& word = words[i];
@@ -23,9 +23,9 @@ Arguments parse_arguments(const std::vector<std::string>& words, const OptionSpe
       args.help = true;
     } else if (word.size() > 2 && word.compare(0, 2, "--") == 0) {
       const std::string name = word.substr(2);
-      if (spec.flags.count(name) != 0) {
+      if (options.flags.count(name) != 0) {
         args.flags.insert(name);
-      } else if (spec.with_value.count(name) != 0) {
+      } else if (options.with_value.count(name) != 0) {
         if (i + 1 == words.size()) throw UsageError("option --" + name + " needs a value");
         args.values[name] = words[++i];
       } else {

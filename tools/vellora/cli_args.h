@@ -10,7 +10,7 @@
 
 namespace cli {
 
-struct OptionSpec {
+struct OptionNames {
   std::set<std::string> with_value;  // --name VALUE
   std::set<std::string> flags;       // --name
 };
@@ -25,7 +25,7 @@ struct Arguments {
 };
 
 // Throws UsageError for an unknown option or one that lacks its value.
-Arguments parse_arguments(const std::vector<std::string>& words, const OptionSpec& spec);
+Arguments parse_arguments(const std::vector<std::string>& words, const OptionNames& options);
 
 // A whole decimal int32_t ("-12", "+7"); anything else throws UsageError
 // naming the option.

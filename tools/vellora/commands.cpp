@@ -14,9 +14,9 @@ namespace {
 
 // Parses the words, prints the help text and returns false for --help, and
 // checks the number of positional arguments.
-bool parse(const Words& words, const OptionSpec& spec, size_t positional, const char* help,
+bool parse(const Words& words, const OptionNames& options, size_t positional, const char* help,
            Arguments* args) {
-  *args = parse_arguments(words, spec);
+  *args = parse_arguments(words, options);
   if (args->help) {
     std::fputs(help, stdout);
     return false;
