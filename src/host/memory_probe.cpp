@@ -54,8 +54,10 @@ constexpr int kProbesPerCall = 64;
 
 // Copies one byte of every page of [address, last] through the kernel, which
 // reports an unmapped page as a short count instead of a fault. For write
-// access the same bytes are written back: the caller guarantees that no one
-// else writes the bitmap during the call, so this changes nothing.
+// access each byte is copied onto itself: the kernel then needs the page
+// readable as the source and writable as the destination, so one call
+// checks both, and the caller's guarantee that no one else writes the
+// bitmap during the call makes the copy change nothing.
 bool probe_pages(uintptr_t address, uintptr_t last, Access access) {
   const pid_t self = getpid();
   uint8_t bytes[kProbesPerCall];
@@ -66,20 +68,16 @@ bool probe_pages(uintptr_t address, uintptr_t last, Access access) {
   while (more) {
     int count = 0;
     while (more && count < kProbesPerCall) {
-      local[count] = {&bytes[count], 1};
       remote[count] = {reinterpret_cast<void*>(probe), 1};
+      local[count] = access == Access::kReadWrite ? remote[count] : iovec{&bytes[count], 1};
       ++count;
       const uintptr_t next_page = (probe & ~(kPageSize - 1)) + kPageSize;
       more = next_page != 0 && next_page <= last;
       probe = next_page;
     }
-    const ssize_t read = process_vm_readv(self, local, count, remote, count, 0);
-    if (read < 0 && (errno == ENOSYS || errno == EPERM)) return true;
-    if (read != count) return false;
-    if (access == Access::kReadWrite &&
-        process_vm_writev(self, local, count, remote, count, 0) != count) {
-      return false;
-    }
+    const ssize_t copied = process_vm_readv(self, local, count, remote, count, 0);
+    if (copied < 0 && (errno == ENOSYS || errno == EPERM)) return true;
+    if (copied != count) return false;
   }
   return true;
 }
