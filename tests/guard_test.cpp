@@ -62,6 +62,29 @@ TEST(MemoryProbe, LongRangesFindTheirOneBadPage) {
   EXPECT_FALSE(is_accessible(base, 200 * vtest::kPage + 1, Access::kRead));
 }
 
+// What one check proves is remembered for the call, but only for what it
+// proved: a range readable is not taken as writable, and a range that runs
+// past what was proven is asked about again.
+TEST(MemoryProbe, ProvenRangesAnswerOnlyWhatWasProven) {
+  using vellora::host::Access;
+  using vellora::host::is_accessible;
+  using vellora::host::ProvenRanges;
+  Pages pages(3);
+  pages.protect(1, PageAccess::kRead);
+  pages.protect(2, PageAccess::kNone);
+  const auto at = [&](size_t page, size_t offset) {
+    return reinterpret_cast<uintptr_t>(pages.page(page)) + offset;
+  };
+  ProvenRanges proven;
+  EXPECT_TRUE(is_accessible(at(0, 0), 16, Access::kReadWrite, &proven));
+  EXPECT_TRUE(is_accessible(at(0, 100), 4, Access::kRead, &proven));
+  EXPECT_TRUE(is_accessible(at(1, 0), 16, Access::kRead, &proven));
+  EXPECT_FALSE(is_accessible(at(1, 8), 4, Access::kReadWrite, &proven));
+  EXPECT_FALSE(is_accessible(at(1, 4000), 200, Access::kRead, &proven));
+  EXPECT_FALSE(is_accessible(at(2, 0), 1, Access::kRead, &proven));
+  EXPECT_GT(proven.count, 0);
+}
+
 // Handles whose object address (handle * 2) is not mapped, odd and even.
 TEST(WildHandles, UnmappedObjectIsNotABitmap) {
   Pages pages(1);

@@ -12,6 +12,27 @@
 
 namespace vellora::host {
 
+namespace {
+
+bool already_proven(const ProvenRanges* proven, uintptr_t first, uintptr_t last, Access access) {
+  if (proven == nullptr) return false;
+  for (int i = 0; i < proven->count; ++i) {
+    const ProvenRanges::Range& r = proven->ranges[i];
+    if (first >= r.first && last <= r.last &&
+        (access == Access::kRead || r.access == Access::kReadWrite)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void remember(ProvenRanges* proven, uintptr_t first, uintptr_t last, Access access) {
+  if (proven == nullptr || proven->count == ProvenRanges::kCapacity) return;
+  proven->ranges[proven->count++] = ProvenRanges::Range{first, last, access};
+}
+
+}  // namespace
+
 #if defined(_WIN32)
 
 namespace {
@@ -27,22 +48,28 @@ bool protection_allows(DWORD protect, Access access) {
 }  // namespace
 
 // One VirtualQuery per region that the range crosses: a heap buffer is
-// usually one region, so a check costs one system call.
-bool is_accessible(uintptr_t address, size_t size, Access access) {
+// usually one region, so a check costs one system call, and every region
+// that passes is remembered whole.
+bool is_accessible(uintptr_t address, size_t size, Access access, ProvenRanges* proven) {
   if (size == 0) return true;
-  const uintptr_t end = address + size;
-  if (end < address) return false;
-  while (address < end) {
+  const uintptr_t last = address + (size - 1);
+  if (last < address) return false;
+  if (already_proven(proven, address, last, access)) return true;
+  for (;;) {
     MEMORY_BASIC_INFORMATION info;
     if (VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info) == 0) {
       return false;
     }
     if (info.State != MEM_COMMIT || !protection_allows(info.Protect, access)) return false;
-    const uintptr_t region_end = reinterpret_cast<uintptr_t>(info.BaseAddress) + info.RegionSize;
-    if (region_end <= address) return false;  // the last region of the address space
-    address = region_end;
+    const uintptr_t region_first = reinterpret_cast<uintptr_t>(info.BaseAddress);
+    const uintptr_t region_last = region_first + (info.RegionSize - 1);
+    if (region_last < address) return false;  // a region that wraps: refuse it
+    remember(
+        proven, region_first, region_last,
+        protection_allows(info.Protect, Access::kReadWrite) ? Access::kReadWrite : Access::kRead);
+    if (region_last >= last) return true;
+    address = region_last + 1;
   }
-  return true;
 }
 
 #else
@@ -160,15 +187,23 @@ int maps_allow(uintptr_t address, uintptr_t last, Access access) {
 // Small ranges (the host's records, small bitmaps) are probed page by page;
 // the kernel's cost grows with the pages probed, so a large buffer is looked
 // up in the mapping list instead, at a cost that does not grow with its size.
-bool is_accessible(uintptr_t address, size_t size, Access access) {
+bool is_accessible(uintptr_t address, size_t size, Access access, ProvenRanges* proven) {
   if (size == 0) return true;
   const uintptr_t last = address + (size - 1);
   if (last < address) return false;
+  if (already_proven(proven, address, last, access)) return true;
   if ((last / kPageSize) - (address / kPageSize) >= kProbesPerCall) {
     const int answer = maps_allow(address, last, access);
-    if (answer >= 0) return answer == 1;
+    if (answer >= 0) {
+      if (answer == 1) remember(proven, address, last, access);
+      return answer == 1;
+    }
   }
-  return probe_pages(address, last, access);
+  const bool accessible = probe_pages(address, last, access);
+  // A probe proves whole pages: the first and the last are mapped, and so is
+  // every page between.
+  if (accessible) remember(proven, address & ~(kPageSize - 1), last | (kPageSize - 1), access);
+  return accessible;
 }
 
 #endif

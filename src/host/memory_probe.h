@@ -10,11 +10,29 @@ namespace vellora::host {
 
 enum class Access { kRead, kReadWrite };
 
+// Address ranges proven accessible during one export call. A bitmap's
+// records and buffers, and the two bitmaps of a blend, usually lie in a few
+// mapped regions, so each region is asked about once per call rather than
+// once per read. Valid only within the call: memory may be unmapped between
+// calls.
+struct ProvenRanges {
+  struct Range {
+    uintptr_t first;  // both ends inclusive, so a range may end at the top
+    uintptr_t last;   // of the address space
+    Access access;
+  };
+  static constexpr int kCapacity = 8;
+  Range ranges[kCapacity];
+  int count = 0;
+};
+
 // Whether every byte of [address, address + size) is mapped with the given
 // access. Never faults itself; a range that wraps past the top of the
 // address space is refused. Where the system refuses to answer at all (a
 // sandbox that forbids the probe), the range is taken as accessible, which
-// is what the library did before it could ask.
-bool is_accessible(uintptr_t address, size_t size, Access access);
+// is what the library did before it could ask. With `proven`, ranges proven
+// earlier in the call are not asked about again, and what this call proves
+// is added to them.
+bool is_accessible(uintptr_t address, size_t size, Access access, ProvenRanges* proven = nullptr);
 
 }  // namespace vellora::host

@@ -13,19 +13,22 @@ int32_t replace_pixel_buffer(int32_t handle, int32_t new_width, int32_t new_heig
   using namespace host;
   // The old size plays no part: its pixels are discarded, not read.
   BitmapView old{};
-  const int32_t status = resolve_bitmap(handle, &old);
+  ProvenRanges proven;
+  const int32_t status = resolve_bitmap(handle, &old, &proven);
   if (status != VELLORA_OK) return status;
   // Resolution has checked every pointer on the way to these two records.
   const Address record = read_word(read_word(object_address(handle), kObjectData), kDataRecord);
   const Address header = read_word(record, kRecordHeader);
   // The three fields written below must take a write, not only a read.
-  if (!is_accessible(header + kHeaderWidth, 8, Access::kReadWrite)) return ERR_NO_INFO_HEADER;
-  if (!is_accessible(record + kRecordPixels, 4, Access::kReadWrite)) return ERR_NO_BITMAP_RECORD;
+  if (!is_accessible(header + kHeaderWidth, 8, Access::kReadWrite, &proven))
+    return ERR_NO_INFO_HEADER;
+  if (!is_accessible(record + kRecordPixels, 4, Access::kReadWrite, &proven))
+    return ERR_NO_BITMAP_RECORD;
   // free() reads the heap's bookkeeping beside the block: a pixels pointer
   // into unmapped memory would fault there, so it is refused, not released.
   // (One that is mapped but not the heap's cannot be told apart.)
   if (old.pixels != nullptr &&
-      !is_accessible(reinterpret_cast<uintptr_t>(old.pixels), 1, Access::kRead)) {
+      !is_accessible(reinterpret_cast<uintptr_t>(old.pixels), 1, Access::kRead, &proven)) {
     return ERR_BAD_PIXEL_BUFFER;
   }
 

@@ -11,35 +11,15 @@ namespace {
 
 using host::Address;
 
-// Reads host fields after making sure they can be read. The records of one
-// bitmap usually share a page or two, so pages already proven readable in
-// this call are remembered and not asked about again.
+// Reads host fields after making sure they can be read; what one check
+// proves (a whole region on Windows, whole pages on Linux) spares the checks
+// of the fields that lie in it.
 struct GuardedReader {
-  static constexpr int kRememberedPages = 4;
-  Address pages[kRememberedPages] = {};
-  int page_count = 0;
-
-  bool known(Address page) const {
-    for (int i = 0; i < page_count; ++i) {
-      if (pages[i] == page) return true;
-    }
-    return false;
-  }
-
-  void remember(Address page) {
-    if (!known(page) && page_count < kRememberedPages) pages[page_count++] = page;
-  }
+  host::ProvenRanges* proven;
 
   bool read(Address base, uint32_t offset, uint32_t* value) {
-    constexpr Address kPageMask = ~Address{4095};
     const Address first = base + offset;  // 32-bit address arithmetic, as the host's
-    const Address last = first + (sizeof *value - 1);
-    if (last < first) return false;
-    if (!known(first & kPageMask) || !known(last & kPageMask)) {
-      if (!host::is_accessible(first, sizeof *value, host::Access::kRead)) return false;
-      remember(first & kPageMask);
-      remember(last & kPageMask);
-    }
+    if (!host::is_accessible(first, sizeof *value, host::Access::kRead, proven)) return false;
     *value = host::read_word(base, offset);
     return true;
   }
@@ -54,18 +34,19 @@ bool byte_size_fits(const BitmapView& view) {
 
 // Both sizes positive and the byte size fits: is every byte of the buffer
 // mapped with the access the operation needs?
-bool buffer_accessible(const BitmapView& view, host::Access access) {
+bool buffer_accessible(const BitmapView& view, host::Access access, host::ProvenRanges* proven) {
   return host::is_accessible(reinterpret_cast<uintptr_t>(view.pixels),
-                             static_cast<size_t>(byte_size(view)), access);
+                             static_cast<size_t>(byte_size(view)), access, proven);
 }
 
 }  // namespace
 
-int32_t resolve_bitmap(int32_t handle, BitmapView* view) {
+int32_t resolve_bitmap(int32_t handle, BitmapView* view, host::ProvenRanges* proven) {
   using namespace host;
   if (handle == 0) return ERR_NULL_HANDLE;
 
-  GuardedReader reader;
+  ProvenRanges own;
+  GuardedReader reader{proven != nullptr ? proven : &own};
   const Address object = object_address(handle);
   uint32_t flags = 0;
   if (!reader.read(object, kObjectFlags, &flags) || flags != kHostObjectFlagsBitmap) {
@@ -99,8 +80,11 @@ int32_t resolve_bitmap(int32_t handle, BitmapView* view) {
   return VELLORA_OK;
 }
 
-int32_t resolve_pixels(int32_t handle, BitmapView* view, host::Access access) {
-  const int32_t status = resolve_bitmap(handle, view);
+int32_t resolve_pixels(int32_t handle, BitmapView* view, host::Access access,
+                       host::ProvenRanges* proven) {
+  host::ProvenRanges own;
+  if (proven == nullptr) proven = &own;
+  const int32_t status = resolve_bitmap(handle, view, proven);
   if (status != VELLORA_OK) return status;
 
   if (view->width <= 0 || view->height <= 0) {
@@ -108,15 +92,18 @@ int32_t resolve_pixels(int32_t handle, BitmapView* view, host::Access access) {
     view->height = 0;
     return VELLORA_OK;
   }
-  if (!byte_size_fits(*view) || !buffer_accessible(*view, access)) return ERR_BAD_PIXEL_BUFFER;
+  if (!byte_size_fits(*view) || !buffer_accessible(*view, access, proven)) {
+    return ERR_BAD_PIXEL_BUFFER;
+  }
   return VELLORA_OK;
 }
 
 int32_t resolve_bitmap_bounded(int32_t handle, BitmapView* view) {
-  const int32_t status = resolve_bitmap(handle, view);
+  host::ProvenRanges proven;
+  const int32_t status = resolve_bitmap(handle, view, &proven);
   if (status != VELLORA_OK) return status;
   if (view->width > 0 && view->height > 0 &&
-      (!byte_size_fits(*view) || !buffer_accessible(*view, host::Access::kRead))) {
+      (!byte_size_fits(*view) || !buffer_accessible(*view, host::Access::kRead, &proven))) {
     return ERR_BAD_PIXEL_BUFFER;
   }
   return VELLORA_OK;

@@ -14,13 +14,16 @@ namespace vellora {
 // counts as ERR_NOT_BITMAP, an unreadable data or bitmap record as
 // ERR_NO_BITMAP_RECORD, an unreadable info header as ERR_NO_INFO_HEADER.
 // On success the view holds the header's width and height exactly as stored.
-int32_t resolve_bitmap(int32_t handle, BitmapView* view);
+// `proven` carries what this call has proven accessible to the next
+// resolution of the same call (a blend's source after its destination).
+int32_t resolve_bitmap(int32_t handle, BitmapView* view, host::ProvenRanges* proven = nullptr);
 
 // The gate of every pixel operation: resolve_bitmap, then the size rules.
 // A width or height of 0 or less means no pixels (the view becomes 0 x 0);
 // a width * height * 4 beyond INT32_MAX, or a buffer that is not mapped with
 // the given access for all of its bytes, gives ERR_BAD_PIXEL_BUFFER.
-int32_t resolve_pixels(int32_t handle, BitmapView* view, host::Access access);
+int32_t resolve_pixels(int32_t handle, BitmapView* view, host::Access access,
+                       host::ProvenRanges* proven = nullptr);
 
 // resolve_bitmap with resolve_pixels' buffer rules for reading, the sizes
 // left as the header holds them: for a consumer that judges the sizes itself
