@@ -14,11 +14,11 @@ int32_t replace_pixel_buffer(int32_t handle, int32_t new_width, int32_t new_heig
   // The old size plays no part: its pixels are discarded, not read.
   BitmapView old{};
   ProvenRanges proven;
-  const int32_t status = resolve_bitmap(handle, &old, &proven);
+  HostRecords records{};
+  const int32_t status = resolve_bitmap(handle, &old, &proven, &records);
   if (status != VELLORA_OK) return status;
-  // Resolution has checked every pointer on the way to these two records.
-  const Address record = read_word(read_word(object_address(handle), kObjectData), kDataRecord);
-  const Address header = read_word(record, kRecordHeader);
+  const Address record = records.record;
+  const Address header = records.header;
   // The three fields written below must take a write, not only a read.
   if (!is_accessible(header + kHeaderWidth, 8, Access::kReadWrite, &proven))
     return ERR_NO_INFO_HEADER;

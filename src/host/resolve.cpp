@@ -41,7 +41,8 @@ bool buffer_accessible(const BitmapView& view, host::Access access, host::Proven
 
 }  // namespace
 
-int32_t resolve_bitmap(int32_t handle, BitmapView* view, host::ProvenRanges* proven) {
+int32_t resolve_bitmap(int32_t handle, BitmapView* view, host::ProvenRanges* proven,
+                       HostRecords* records) {
   using namespace host;
   if (handle == 0) return ERR_NULL_HANDLE;
 
@@ -77,6 +78,7 @@ int32_t resolve_bitmap(int32_t handle, BitmapView* view, host::ProvenRanges* pro
   view->width = static_cast<int32_t>(width);
   view->height = static_cast<int32_t>(height);
   view->pixels = reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(pixels));
+  if (records != nullptr) *records = HostRecords{record, header};
   return VELLORA_OK;
 }
 

@@ -16,7 +16,14 @@ namespace vellora {
 // On success the view holds the header's width and height exactly as stored.
 // `proven` carries what this call has proven accessible to the next
 // resolution of the same call (a blend's source after its destination).
-int32_t resolve_bitmap(int32_t handle, BitmapView* view, host::ProvenRanges* proven = nullptr);
+// `records`, when given, receives where the bitmap record and the info header
+// lie, for the resize, which writes fields of both.
+struct HostRecords {
+  uint32_t record;  // 32-bit host addresses
+  uint32_t header;
+};
+int32_t resolve_bitmap(int32_t handle, BitmapView* view, host::ProvenRanges* proven = nullptr,
+                       HostRecords* records = nullptr);
 
 // The gate of every pixel operation: resolve_bitmap, then the size rules.
 // A width or height of 0 or less means no pixels (the view becomes 0 x 0);
