@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "host/bitmap_view.h"
+#include "bitmap_view.h"
 #include "host/memory_probe.h"
 
 namespace vellora {

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "host/bitmap_view.h"
+#include "bitmap_view.h"
 #include "vellora.h"
 
 namespace vellora {

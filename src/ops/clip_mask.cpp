@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ops/division.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -9,12 +11,6 @@
 namespace vellora {
 
 namespace {
-
-// For p = m * a with m and a in 0..255 (p in 0..65025):
-//   p / 255 == (p + 1 + (p >> 8)) >> 8
-// Exact for every p in 0..65534, and every intermediate stays below 65536, so
-// it also holds in 16-bit lanes.
-inline uint32_t div255(uint32_t p) { return (p + 1 + (p >> 8)) >> 8; }
 
 #if defined(__SSE2__)
 // Four BGRA pixels t, four mask values m (0..255, one in the low byte of each
@@ -24,8 +20,8 @@ inline __m128i clip_four(__m128i t, __m128i m) {
   const __m128i alpha = _mm_srli_epi32(t, 24);
   // Each 32-bit lane is a * m in its low half and 0 in its high half.
   const __m128i p = _mm_mullo_epi16(alpha, m);
-  const __m128i q =
-      _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(p, _mm_set1_epi16(1)), _mm_srli_epi16(p, 8)), 8);
+  // a * m <= 65,025: within div255's range.
+  const __m128i q = div255_epu16(p);
   const __m128i colors = _mm_and_si128(t, _mm_set1_epi32(0x00FFFFFF));
   return _mm_or_si128(colors, _mm_slli_epi32(q, 24));
 }

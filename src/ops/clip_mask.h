@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/bitmap_view.h"
+#include "bitmap_view.h"
 
 namespace vellora {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/bitmap_view.h"
+#include "bitmap_view.h"
 #include "ops/blend_blt.h"  // the clip, which the speed work leaves as it is
 
 namespace vellora::plain {

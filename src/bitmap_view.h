@@ -1,4 +1,5 @@
-// A resolved bitmap: what every pixel operation works on.
+// A resolved bitmap: the seam between the host binding, which makes one from
+// a handle, and the operations, which work on it and know nothing of handles.
 #pragma once
 
 #include <cstddef>
