@@ -31,14 +31,10 @@
 #include <vector>
 
 #include "hostsim.h"
-#include "reference/plain_blend_blt.h"
-#include "reference/plain_blur.h"
-#include "reference/plain_clip_mask.h"
-#include "reference/plain_mosaic.h"
-#include "reference/plain_tone.h"
+#include "reference/reference.h"
 #include "vellora.h"
 
-using vellora::BitmapView;
+using reference::Pixels;
 
 // ---------------------------------------------------------------------------
 // Allocation failures on demand.
@@ -632,15 +628,15 @@ bool buffer_usable(const Slot& s, bool write) {
 }
 
 // The gate of the pixel operations; on success *view is the model's view.
-int32_t expected_gate(Slot& s, bool write, BitmapView* view) {
+int32_t expected_gate(Slot& s, bool write, Pixels* view) {
   const int32_t status = expected_resolution(s);
   if (status != VELLORA_OK) return status;
   if (!has_pixels(s)) {
-    *view = BitmapView{0, 0, nullptr};
+    *view = Pixels{0, 0, nullptr};
     return VELLORA_OK;
   }
   if (!byte_size_fits(s.width, s.height) || !buffer_usable(s, write)) return ERR_BAD_PIXEL_BUFFER;
-  *view = BitmapView{s.width, s.height, s.model.data()};
+  *view = Pixels{s.width, s.height, s.model.data()};
   return VELLORA_OK;
 }
 
@@ -796,7 +792,7 @@ void blend_blt(Input& in, int fail_at) {
   describe_call("BlendBlt(%" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32
                 ", %" PRId32 ", %" PRId32 ", mode %" PRId32 ", opacity %" PRId32 ")",
                 dst.handle, a[0], a[1], src.handle, a[2], a[3], a[4], a[5], a[6], a[7]);
-  BitmapView dv{}, sv{};
+  Pixels dv{}, sv{};
   int32_t expected = expected_gate(dst, true, &dv);
   if (expected == VELLORA_OK) {
     expected = expected_gate(src, false, &sv);
@@ -807,7 +803,7 @@ void blend_blt(Input& in, int fail_at) {
   });
   expect_status(status, expected);
   if (status == VELLORA_OK) {
-    vellora::plain::blend_blt(dv, sv, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]);
+    reference::blend_blt(dv, sv, a[0], a[1], a[2], a[3], a[4], a[5], a[6], a[7]);
   }
 }
 
@@ -819,7 +815,7 @@ void clip_mask(Input& in, int fail_at) {
       in.data.ConsumeBool() ? in.data.ConsumeIntegralInRange<int32_t>(-1, 256) : in.argument();
   describe_call("ClipMask(%" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ")",
                 target.handle, mask.handle, ox, oy, outside);
-  BitmapView tv{}, mv{};
+  Pixels tv{}, mv{};
   int32_t expected = expected_gate(target, true, &tv);
   if (expected == VELLORA_OK) {
     expected = expected_gate(mask, false, &mv);
@@ -828,7 +824,7 @@ void clip_mask(Input& in, int fail_at) {
   const int32_t status = call_export(
       kClipMask, fail_at, [&] { return ClipMask(target.handle, mask.handle, ox, oy, outside); });
   expect_status(status, expected);
-  if (status == VELLORA_OK) vellora::plain::clip_mask(tv, mv, ox, oy, outside);
+  if (status == VELLORA_OK) reference::clip_mask(tv, mv, ox, oy, outside);
 }
 
 void change_tone(Input& in, int fail_at) {
@@ -836,22 +832,22 @@ void change_tone(Input& in, int fail_at) {
   const int32_t r = in.argument(), g = in.argument(), b = in.argument(), skip = in.argument();
   describe_call("ChangeTone(%" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ")",
                 s.handle, r, g, b, skip);
-  BitmapView v{};
+  Pixels v{};
   const int32_t expected = expected_gate(s, true, &v);
   const int32_t status =
       call_export(kChangeTone, fail_at, [&] { return ChangeTone(s.handle, r, g, b, skip); });
   expect_status(status, expected);
-  if (status == VELLORA_OK) vellora::plain::change_tone(v, r, g, b, skip != 0);
+  if (status == VELLORA_OK) reference::change_tone(v, r, g, b, skip != 0);
 }
 
 void invert_color(Input& in, int fail_at) {
   Slot& s = in.pick_slot();
   describe_call("InvertColor(%" PRId32 ")", s.handle);
-  BitmapView v{};
+  Pixels v{};
   const int32_t expected = expected_gate(s, true, &v);
   const int32_t status = call_export(kInvertColor, fail_at, [&] { return InvertColor(s.handle); });
   expect_status(status, expected);
-  if (status == VELLORA_OK) vellora::plain::invert_color(v);
+  if (status == VELLORA_OK) reference::invert_color(v);
 }
 
 void blur(Input& in, int fail_at) {
@@ -859,14 +855,12 @@ void blur(Input& in, int fail_at) {
   const int32_t radius =
       in.data.ConsumeBool() ? in.data.ConsumeIntegralInRange<int32_t>(-1, 70) : in.argument();
   describe_call("Blur(%" PRId32 ", %" PRId32 ") fail_at %d", s.handle, radius, fail_at);
-  BitmapView v{};
+  Pixels v{};
   int32_t expected = expected_gate(s, true, &v);
   const int32_t status = call_export(kBlur, fail_at, [&] { return Blur(s.handle, radius); });
   if (expected == VELLORA_OK && faults.failed) expected = ERR_OUT_OF_MEMORY;
   expect_status(status, expected);
-  if (status == VELLORA_OK && vellora::plain::blur(v, radius) != VELLORA_OK) {
-    fail("the plain blur ran out of memory");
-  }
+  if (status == VELLORA_OK) reference::blur(v, radius);
 }
 
 void mosaic(Input& in, int fail_at) {
@@ -876,12 +870,12 @@ void mosaic(Input& in, int fail_at) {
   describe_call("Mosaic(%" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32
                 ", %" PRId32 ")",
                 s.handle, a[0], a[1], a[2], a[3], a[4], a[5]);
-  BitmapView v{};
+  Pixels v{};
   const int32_t expected = expected_gate(s, true, &v);
   const int32_t status = call_export(
       kMosaic, fail_at, [&] { return Mosaic(s.handle, a[0], a[1], a[2], a[3], a[4], a[5]); });
   expect_status(status, expected);
-  if (status == VELLORA_OK) vellora::plain::mosaic(v, a[0], a[1], a[2], a[3], a[4], a[5]);
+  if (status == VELLORA_OK) reference::mosaic(v, a[0], a[1], a[2], a[3], a[4], a[5]);
 }
 
 void get_address(Input& in, int fail_at) {
@@ -897,7 +891,7 @@ void get_address(Input& in, int fail_at) {
 // byte size.
 void transfer(Input& in, int fail_at, bool get) {
   Slot& s = in.pick_slot();
-  BitmapView v{};
+  Pixels v{};
   const int32_t gate = expected_gate(s, !get, &v);
   const size_t size = gate == VELLORA_OK ? size_t{4} * v.width * v.height : 64;
   std::vector<uint8_t> payload = in.bytes(size);
@@ -924,9 +918,9 @@ void transfer(Input& in, int fail_at, bool get) {
   if (!guards_intact(block, size)) fail("guard bytes of the caller's buffer overwritten");
   if (status == VELLORA_OK && size > 0) {
     if (get) {
-      payload.assign(v.pixels, v.pixels + size);
+      payload.assign(v.bytes, v.bytes + size);
     } else {
-      std::memcpy(v.pixels, payload.data(), size);
+      std::memcpy(v.bytes, payload.data(), size);
     }
   }
   if (size > 0 && std::memcmp(block + kGuard, payload.data(), size) != 0) {

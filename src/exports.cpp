@@ -125,8 +125,6 @@ VELLORA_API int32_t VELLORA_CALL SetPixelData(int32_t handle, const uint8_t* buf
 }
 
 VELLORA_API int32_t VELLORA_CALL ChangeSize(int32_t handle, int32_t new_width, int32_t new_height) {
-  const int32_t status = check_new_size(new_width, new_height);
-  if (status != VELLORA_OK) return status;
   return replace_pixel_buffer(handle, new_width, new_height);
 }
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -25,48 +24,12 @@ using vtest::gray;
 using vtest::image_of;
 using vtest::Pixel;
 
-// The blur written straight from its definition, each window summed afresh:
-// a row pass of truncated alpha-weighted means, then a column pass over those
-// means, weighting each row's mean color by its mean alpha. Image rows are
-// used top-down; the windows are symmetric, so storage order cannot matter.
+// What the reference blur, every window summed afresh, makes of the image.
 std::vector<Pixel> reference_blur(const std::vector<Pixel>& image, int32_t w, int32_t h,
                                   int32_t radius) {
-  const int32_t r = std::min(radius, 1000);
-  // Mean (b, g, r, a) of every row window.
-  std::vector<std::array<uint32_t, 4>> row_means(image.size());
-  for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) {
-      std::array<uint32_t, 4> weighted{};
-      uint32_t n = 0;
-      for (int32_t xx = std::max(0, x - r); xx <= std::min(w - 1, x + r); ++xx, ++n) {
-        const Pixel& p = image[y * w + xx];
-        for (int k = 0; k < 3; ++k) weighted[k] += uint32_t{p[k]} * p[3];
-        weighted[3] += p[3];
-      }
-      std::array<uint32_t, 4>& m = row_means[y * w + x];
-      if (weighted[3] < n) continue;  // stays (0, 0, 0, 0)
-      for (int k = 0; k < 3; ++k) m[k] = weighted[k] / weighted[3];
-      m[3] = weighted[3] / n;
-    }
-  }
-  std::vector<Pixel> out(image.size());
-  for (int32_t y = 0; y < h; ++y) {
-    for (int32_t x = 0; x < w; ++x) {
-      std::array<uint32_t, 4> weighted{};
-      uint32_t n = 0;
-      for (int32_t yy = std::max(0, y - r); yy <= std::min(h - 1, y + r); ++yy, ++n) {
-        const std::array<uint32_t, 4>& m = row_means[yy * w + x];
-        for (int k = 0; k < 3; ++k) weighted[k] += m[k] * m[3];
-        weighted[3] += m[3];
-      }
-      Pixel& p = out[y * w + x];
-      p = {0, 0, 0, 0};
-      if (weighted[3] < n) continue;
-      for (int k = 0; k < 3; ++k) p[k] = static_cast<uint8_t>(weighted[k] / weighted[3]);
-      p[3] = static_cast<uint8_t>(weighted[3] / n);
-    }
-  }
-  return out;
+  vtest::Copy copy(*bitmap_of(w, h, image));
+  reference::blur(copy.pixels, radius);
+  return copy.image();
 }
 
 // Random pixels whose alphas lean towards the small values where the

@@ -1,7 +1,5 @@
 // Mask clip: which pixels a mask covers, what value scales each alpha, and
 // that nothing but the target's alpha bytes is ever written.
-#include "ops/clip_mask.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -20,27 +18,6 @@ using hostsim::BitmapPtr;
 using vtest::Pixel;
 
 int32_t handle(const BitmapPtr& bitmap) { return hostsim::handle_of(*bitmap); }
-
-// The rule written the plain way: column by column, each column from the top,
-// with the covering test and the product in 64 bits. Works on copies of the
-// two bitmaps' bytes (bottom-up rows) and returns the target's new bytes.
-std::vector<uint8_t> plain_clip_mask(std::vector<uint8_t> target, int32_t w, int32_t h,
-                                     const std::vector<uint8_t>& mask, int32_t mw, int32_t mh,
-                                     int32_t offset_x, int32_t offset_y, int32_t outside_value) {
-  for (int32_t x = 0; x < w; ++x) {
-    for (int32_t y = 0; y < h; ++y) {
-      const int64_t mx = int64_t{x} - offset_x;
-      const int64_t my = int64_t{y} - offset_y;
-      int64_t m = outside_value;
-      if (mx >= 0 && mx < mw && my >= 0 && my < mh) {
-        m = mask[static_cast<size_t>(((mh - 1 - my) * mw + mx) * 4)];
-      }
-      uint8_t& alpha = target[static_cast<size_t>(((h - 1 - y) * w + x) * 4 + 3)];
-      alpha = static_cast<uint8_t>(static_cast<uint64_t>(m * alpha / 255));
-    }
-  }
-  return target;
-}
 
 // Every pixel of a bitmap with its alpha set to a.
 void set_all_alpha(Bitmap& bitmap, uint8_t a) {
@@ -199,10 +176,11 @@ TEST(ClipMask, AnyPlacementMatchesThePlainRule) {
     BitmapPtr target = vtest::random_bitmap(w, h, rng());
     BitmapPtr mask = vtest::random_bitmap(mw, mh, rng());
     const std::vector<uint8_t> mask_before = vtest::snapshot(*mask);
-    const std::vector<uint8_t> expected =
-        plain_clip_mask(vtest::snapshot(*target), w, h, mask_before, mw, mh, ox, oy, outside);
+    vtest::Copy expected(*target);
+    const vtest::Copy mask_copy(*mask);
+    reference::clip_mask(expected.pixels, mask_copy.pixels, ox, oy, outside);
     ASSERT_EQ(ClipMask(handle(target), handle(mask), ox, oy, outside), VELLORA_OK);
-    ASSERT_EQ(vtest::snapshot(*target), expected)
+    ASSERT_EQ(vtest::snapshot(*target), expected.bytes)
         << w << "x" << h << ", mask " << mw << "x" << mh << " at " << ox << ", " << oy
         << ", outside " << outside;
     ASSERT_EQ(vtest::snapshot(*mask), mask_before);
@@ -213,12 +191,13 @@ TEST(ClipMask, TargetAsItsOwnMaskScalesAlphaByItsBlue) {
   for (auto [ox, oy] : {std::pair{0, 0}, {1, 0}, {-1, 2}, {3, -1}}) {
     BitmapPtr bitmap = vtest::random_bitmap(9, 6, 5);
     const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
-    const std::vector<uint8_t> expected = plain_clip_mask(before, 9, 6, before, 9, 6, ox, oy, 100);
+    vtest::Copy expected(*bitmap);
+    reference::clip_mask(expected.pixels, expected.pixels, ox, oy, 100);
     ASSERT_EQ(ClipMask(handle(bitmap), handle(bitmap), ox, oy, 100), VELLORA_OK);
-    EXPECT_EQ(vtest::snapshot(*bitmap), expected) << ox << ", " << oy;
+    EXPECT_EQ(vtest::snapshot(*bitmap), expected.bytes) << ox << ", " << oy;
     if (ox == 0 && oy == 0) {
       for (size_t i = 0; i < before.size(); i += 4) {
-        ASSERT_EQ(expected[i + 3], before[i] * before[i + 3] / 255);
+        ASSERT_EQ(expected.bytes[i + 3], before[i] * before[i + 3] / 255);
       }
     }
   }

@@ -1,5 +1,5 @@
-// The library's kernels against the plain versions in tests/reference: the
-// same random bitmaps and arguments through both, compared byte for byte.
+// The library's kernels against the references: the same random bitmaps and
+// arguments through both, compared byte for byte.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,17 +9,10 @@
 #include <vector>
 
 #include "ops/division.h"
-#include "reference/plain_blend_blt.h"
-#include "reference/plain_blur.h"
-#include "reference/plain_clip_mask.h"
-#include "reference/plain_mosaic.h"
-#include "reference/plain_tone.h"
 #include "test_support.h"
 #include "vellora.h"
 
 namespace {
-
-using vellora::BitmapView;
 
 // What a bitmap holds. Sprites are mostly fully transparent or fully opaque
 // with soft edges, which is where fast paths for those alphas matter; noise
@@ -82,18 +75,6 @@ hostsim::BitmapPtr make(int32_t w, int32_t h, Content content, std::mt19937& rng
   return bitmap;
 }
 
-// A private copy of a bitmap's bytes, for the plain version to work on.
-struct Copy {
-  std::vector<uint8_t> bytes;
-  BitmapView view;
-};
-
-Copy copy_of(const hostsim::Bitmap& bitmap) {
-  Copy c{vtest::snapshot(bitmap), {}};
-  c.view = BitmapView{hostsim::width_of(bitmap), hostsim::height_of(bitmap), c.bytes.data()};
-  return c;
-}
-
 int32_t pick(std::mt19937& rng, int32_t lo, int32_t hi) {
   return std::uniform_int_distribution<int32_t>(lo, hi)(rng);
 }
@@ -124,12 +105,12 @@ TEST(ToneKernels, ChangeToneMatchesPlainForEveryAmountRange) {
     random_size(rng, &w, &h);
     const Content content = kContents[round % 4];
     hostsim::BitmapPtr bitmap = make(w, h, content, rng);
-    Copy expected = copy_of(*bitmap);
+    vtest::Copy expected(*bitmap);
     const int32_t r = round % 3 ? pick(rng, -300, 300) : amounts[rng() % 12];
     const int32_t g = round % 3 ? pick(rng, -300, 300) : amounts[rng() % 12];
     const int32_t b = round % 3 ? pick(rng, -300, 300) : amounts[rng() % 12];
     const int32_t skip = static_cast<int32_t>(rng() % 3) - 1;
-    vellora::plain::change_tone(expected.view, r, g, b, skip != 0);
+    reference::change_tone(expected.pixels, r, g, b, skip != 0);
     ASSERT_EQ(ChangeTone(hostsim::handle_of(*bitmap), r, g, b, skip), VELLORA_OK);
     ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes)
         << w << "x" << h << " " << name_of(content) << " amounts " << r << "," << g << "," << b
@@ -153,9 +134,9 @@ TEST(ToneKernels, EveryChannelValueAndAmountFollowsToneChannel) {
     for (int32_t i = 0; i < 259; ++i) {
       const uint8_t* p = hostsim::pixel_at(*bitmap, i, 0);
       const uint8_t a = static_cast<uint8_t>(i);
-      const int32_t b = a == 0 ? 0 : vellora::plain::tone_channel(a, v);
-      const int32_t g = a == 0 ? 255 : vellora::plain::tone_channel(255 - a, v);
-      const int32_t r = a == 0 ? 0 : vellora::plain::tone_channel(static_cast<uint8_t>(i * 7), v);
+      const int32_t b = a == 0 ? 0 : reference::tone_channel(a, v);
+      const int32_t g = a == 0 ? 255 : reference::tone_channel(255 - a, v);
+      const int32_t r = a == 0 ? 0 : reference::tone_channel(static_cast<uint8_t>(i * 7), v);
       ASSERT_EQ(p[0], b) << "blue " << i << " amount " << v;
       ASSERT_EQ(p[1], g) << "green " << 255 - i << " amount " << v;
       ASSERT_EQ(p[2], r) << "red " << (i * 7) % 256 << " amount " << v;
@@ -170,8 +151,8 @@ TEST(ToneKernels, InvertColorMatchesPlain) {
     int32_t w, h;
     random_size(rng, &w, &h);
     hostsim::BitmapPtr bitmap = make(w, h, kContents[round % 4], rng);
-    Copy expected = copy_of(*bitmap);
-    vellora::plain::invert_color(expected.view);
+    vtest::Copy expected(*bitmap);
+    reference::invert_color(expected.pixels);
     ASSERT_EQ(InvertColor(hostsim::handle_of(*bitmap)), VELLORA_OK);
     ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes) << w << "x" << h;
   }
@@ -202,13 +183,13 @@ TEST(BlendKernels, EveryModeAndOpacityMatchesPlainBetweenTwoBitmaps) {
       const Content dc = kContents[rng() % 4], sc = kContents[rng() % 4];
       hostsim::BitmapPtr dst = make(dw, dh, dc, rng);
       hostsim::BitmapPtr src = make(sw, sh, sc, rng);
-      Copy expected = copy_of(*dst);
-      const Copy source = copy_of(*src);
+      vtest::Copy expected(*dst);
+      const vtest::Copy source(*src);
       const int32_t dx = pick(rng, -8, dw), dy = pick(rng, -8, dh);
       const int32_t sx = pick(rng, -8, sw), sy = pick(rng, -8, sh);
       const int32_t aw = pick(rng, -2, 80), ah = pick(rng, -2, 80);
       const int32_t opacity = random_opacity(rng);
-      vellora::plain::blend_blt(expected.view, source.view, dx, dy, sx, sy, aw, ah, mode, opacity);
+      reference::blend_blt(expected.pixels, source.pixels, dx, dy, sx, sy, aw, ah, mode, opacity);
       ASSERT_EQ(BlendBlt(hostsim::handle_of(*dst), dx, dy, hostsim::handle_of(*src), sx, sy, aw, ah,
                          mode, opacity),
                 VELLORA_OK);
@@ -231,13 +212,12 @@ TEST(BlendKernels, SelfBlendsMatchPlainWhetherOrNotTheAreasOverlap) {
       int32_t w, h;
       random_size(rng, &w, &h);
       hostsim::BitmapPtr bitmap = make(w, h, kContents[rng() % 4], rng);
-      Copy expected = copy_of(*bitmap);
+      vtest::Copy expected(*bitmap);
       const int32_t dx = pick(rng, -3, w), dy = pick(rng, -3, h);
       const int32_t sx = pick(rng, -3, w), sy = pick(rng, -3, h);
       const int32_t aw = pick(rng, 1, w + 3), ah = pick(rng, 1, h + 3);
       const int32_t opacity = random_opacity(rng);
-      vellora::plain::blend_blt(expected.view, expected.view, dx, dy, sx, sy, aw, ah, mode,
-                                opacity);
+      reference::blend_blt(expected.pixels, expected.pixels, dx, dy, sx, sy, aw, ah, mode, opacity);
       const int32_t handle = hostsim::handle_of(*bitmap);
       ASSERT_EQ(BlendBlt(handle, dx, dy, handle, sx, sy, aw, ah, mode, opacity), VELLORA_OK);
       ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes)
@@ -258,9 +238,9 @@ TEST(BlendKernels, SpriteLikeRegionsMatchPlainInEveryModeAndOpacity) {
         for (const Content sc : {Content::kSprite, Content::kOpaque, Content::kTransparent}) {
           hostsim::BitmapPtr dst = make(37, 23, dc, rng);
           hostsim::BitmapPtr src = make(37, 23, sc, rng);
-          Copy expected = copy_of(*dst);
-          const Copy source = copy_of(*src);
-          vellora::plain::blend_blt(expected.view, source.view, 0, 0, 0, 0, 37, 23, mode, opacity);
+          vtest::Copy expected(*dst);
+          const vtest::Copy source(*src);
+          reference::blend_blt(expected.pixels, source.pixels, 0, 0, 0, 0, 37, 23, mode, opacity);
           ASSERT_EQ(BlendBlt(hostsim::handle_of(*dst), 0, 0, hostsim::handle_of(*src), 0, 0, 37, 23,
                              mode, opacity),
                     VELLORA_OK);
@@ -295,10 +275,10 @@ TEST(BlendKernels, EveryAlphaAndChannelValueMatchesPlainOnePixelAtATime) {
         d[varied_dst] = static_cast<uint8_t>(i);
         s[varied_src] = static_cast<uint8_t>(255 - i);
       }
-      Copy expected = copy_of(*dst);
-      const Copy source = copy_of(*src);
+      vtest::Copy expected(*dst);
+      const vtest::Copy source(*src);
       const int32_t opacity = round < 8 ? 255 : pick(rng, 0, 255);
-      vellora::plain::blend_blt(expected.view, source.view, 0, 0, 0, 0, 256, 1, mode, opacity);
+      reference::blend_blt(expected.pixels, source.pixels, 0, 0, 0, 0, 256, 1, mode, opacity);
       ASSERT_EQ(BlendBlt(hostsim::handle_of(*dst), 0, 0, hostsim::handle_of(*src), 0, 0, 256, 1,
                          mode, opacity),
                 VELLORA_OK);
@@ -314,10 +294,10 @@ TEST(BlurKernels, EveryRadiusFromOneToTheClampMatchesPlain) {
     random_size(rng, &w, &h);
     const Content content = kContents[round % 4];
     hostsim::BitmapPtr bitmap = make(w, h, content, rng);
-    Copy expected = copy_of(*bitmap);
+    vtest::Copy expected(*bitmap);
     const int32_t radii[] = {1, 2, 3, w - 1, h - 1, w, h, 999, 1000, 1001, INT32_MAX};
     const int32_t radius = round % 2 ? pick(rng, 1, 80) : radii[rng() % 11];
-    ASSERT_EQ(vellora::plain::blur(expected.view, radius), VELLORA_OK);
+    reference::blur(expected.pixels, radius);
     ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), radius), VELLORA_OK);
     ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes)
         << w << "x" << h << " " << name_of(content) << " radius " << radius;
@@ -329,8 +309,8 @@ TEST(BlurKernels, WideWindowsNearTheClampMatchPlain) {
   for (const int32_t radius : {1, 16, 500, 1000}) {
     for (const auto& [w, h] : {std::pair{1100, 3}, std::pair{3, 1100}, std::pair{2100, 1}}) {
       hostsim::BitmapPtr bitmap = make(w, h, radius % 2 ? Content::kNoise : Content::kSprite, rng);
-      Copy expected = copy_of(*bitmap);
-      ASSERT_EQ(vellora::plain::blur(expected.view, radius), VELLORA_OK);
+      vtest::Copy expected(*bitmap);
+      reference::blur(expected.pixels, radius);
       ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), radius), VELLORA_OK);
       ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes) << w << "x" << h << " radius " << radius;
     }
@@ -344,12 +324,12 @@ TEST(MosaicKernels, AnyAreaAndBlockSizeMatchesPlain) {
     random_size(rng, &w, &h);
     const Content content = kContents[round % 4];
     hostsim::BitmapPtr bitmap = make(w, h, content, rng);
-    Copy expected = copy_of(*bitmap);
+    vtest::Copy expected(*bitmap);
     const int32_t x = pick(rng, -10, w), y = pick(rng, -10, h);
     const int32_t aw = pick(rng, -1, w + 12), ah = pick(rng, -1, h + 12);
     const int32_t bw = round % 5 ? pick(rng, -1, 20) : pick(rng, 20, 200);
     const int32_t bh = round % 5 ? pick(rng, -1, 20) : pick(rng, 20, 200);
-    vellora::plain::mosaic(expected.view, x, y, aw, ah, bw, bh);
+    reference::mosaic(expected.pixels, x, y, aw, ah, bw, bh);
     ASSERT_EQ(Mosaic(hostsim::handle_of(*bitmap), x, y, aw, ah, bw, bh), VELLORA_OK);
     ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes)
         << w << "x" << h << " " << name_of(content) << " area (" << x << "," << y << ") " << aw
@@ -366,11 +346,11 @@ TEST(ClipMaskKernels, AnyOffsetAndOutsideValueMatchesPlain) {
     random_size(rng, &mw, &mh);
     hostsim::BitmapPtr target = make(w, h, kContents[round % 4], rng);
     hostsim::BitmapPtr mask = make(mw, mh, kContents[rng() % 4], rng);
-    Copy expected = copy_of(*target);
-    const Copy mask_copy = copy_of(*mask);
+    vtest::Copy expected(*target);
+    const vtest::Copy mask_copy(*mask);
     const int32_t ox = pick(rng, -mw - 2, w + 2), oy = pick(rng, -mh - 2, h + 2);
     const int32_t value = outside[rng() % 11];
-    vellora::plain::clip_mask(expected.view, mask_copy.view, ox, oy, value);
+    reference::clip_mask(expected.pixels, mask_copy.pixels, ox, oy, value);
     ASSERT_EQ(ClipMask(hostsim::handle_of(*target), hostsim::handle_of(*mask), ox, oy, value),
               VELLORA_OK);
     ASSERT_EQ(vtest::snapshot(*target), expected.bytes)

@@ -4,11 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cstdint>
 #include <iterator>
-#include <map>
 #include <random>
 #include <tuple>
 #include <utility>
@@ -30,44 +28,14 @@ std::vector<Pixel> grays(std::initializer_list<uint8_t> values) {
   return out;
 }
 
-// The mosaic pixel by pixel: each pixel of the clipped area finds its block
-// by division from the clipped corner; each block is summed in 64 bits, once.
+// What the reference mosaic, each pixel finding its block from the clipped
+// corner, makes of the image.
 std::vector<Pixel> reference_mosaic(const std::vector<Pixel>& image, int32_t w, int32_t h,
-                                    int64_t x, int64_t y, int64_t area_width, int64_t area_height,
-                                    int64_t block_width, int64_t block_height) {
-  const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
-  const int64_t x1 = std::min<int64_t>(x + area_width, w);
-  const int64_t y1 = std::min<int64_t>(y + area_height, h);
-  const int64_t bw = std::max<int64_t>(block_width, 1), bh = std::max<int64_t>(block_height, 1);
-  std::map<std::pair<int64_t, int64_t>, Pixel> block_values;
-  auto value_of_block = [&](int64_t bx, int64_t by) {
-    const auto found = block_values.find({bx, by});
-    if (found != block_values.end()) return found->second;
-    const int64_t bx_end = std::min(bx + bw, x1), by_end = std::min(by + bh, y1);
-    int64_t sums[4] = {0, 0, 0, 0};
-    for (int64_t yy = by; yy < by_end; ++yy) {
-      for (int64_t xx = bx; xx < bx_end; ++xx) {
-        const Pixel& p = image[yy * w + xx];
-        for (int k = 0; k < 3; ++k) sums[k] += int64_t{p[k]} * p[3];
-        sums[3] += p[3];
-      }
-    }
-    const int64_t n = (bx_end - bx) * (by_end - by);
-    Pixel q{0, 0, 0, 0};
-    if (sums[3] >= n) {
-      for (int k = 0; k < 3; ++k) q[k] = static_cast<uint8_t>(sums[k] / sums[3]);
-      q[3] = static_cast<uint8_t>(sums[3] / n);
-    }
-    block_values[{bx, by}] = q;
-    return q;
-  };
-  std::vector<Pixel> out = image;
-  for (int64_t py = y0; py < y1; ++py) {
-    for (int64_t px = x0; px < x1; ++px) {
-      out[py * w + px] = value_of_block(x0 + (px - x0) / bw * bw, y0 + (py - y0) / bh * bh);
-    }
-  }
-  return out;
+                                    int32_t x, int32_t y, int32_t area_width, int32_t area_height,
+                                    int32_t block_width, int32_t block_height) {
+  vtest::Copy copy(*bitmap_of(w, h, image));
+  reference::mosaic(copy.pixels, x, y, area_width, area_height, block_width, block_height);
+  return copy.image();
 }
 
 std::vector<Pixel> random_image(int32_t w, int32_t h, std::mt19937& rng) {

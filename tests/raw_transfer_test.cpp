@@ -1,14 +1,13 @@
 // Raw pixel transfer and resize: the bytes exchanged with the caller's memory,
 // the checks that keep a wrong length or a missing buffer from copying, and
 // the replacement of a bitmap's buffer.
-#include "ops/raw_transfer.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdint>
 #include <vector>
 
+#include "host/replace_pixels.h"
 #include "test_support.h"
 #include "vellora.h"
 

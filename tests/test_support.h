@@ -1,5 +1,5 @@
-// Helpers shared by the test programs: bitmaps filled with known bytes, and
-// snapshots of a bitmap's pixels.
+// Helpers shared by the test programs: bitmaps filled with known bytes,
+// snapshots of a bitmap's pixels, and copies for the references to work on.
 #pragma once
 
 #include <array>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hostsim.h"
+#include "reference/reference.h"
 
 namespace vtest {
 
@@ -72,5 +73,32 @@ inline std::vector<Pixel> image_of(const hostsim::Bitmap& bitmap) {
 }
 
 inline Pixel gray(uint8_t v) { return {v, v, v, 255}; }
+
+// A private copy of a bitmap's stored bytes, which a reference changes in
+// place through `pixels`. Movable (the bytes stay where they are), not
+// copyable.
+struct Copy {
+  std::vector<uint8_t> bytes;
+  reference::Pixels pixels;
+
+  explicit Copy(const hostsim::Bitmap& bitmap)
+      : bytes(snapshot(bitmap)),
+        pixels{hostsim::width_of(bitmap), hostsim::height_of(bitmap), bytes.data()} {}
+  Copy(Copy&&) = default;
+  Copy(const Copy&) = delete;
+  Copy& operator=(const Copy&) = delete;
+
+  // The pixels top row first, each row left to right.
+  std::vector<Pixel> image() const {
+    std::vector<Pixel> out;
+    for (int32_t y = 0; y < pixels.height; ++y) {
+      for (int32_t x = 0; x < pixels.width; ++x) {
+        const uint8_t* p = reference::pixel(pixels, x, y);
+        out.push_back({p[0], p[1], p[2], p[3]});
+      }
+    }
+    return out;
+  }
+};
 
 }  // namespace vtest

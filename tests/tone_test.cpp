@@ -60,9 +60,9 @@ TEST(ChangeTone, EachChannelFollowsToneChannel) {
   ASSERT_EQ(ChangeTone(hostsim::handle_of(*bitmap), 37, -90, 200, 0), VELLORA_OK);
   const std::vector<uint8_t> after = vtest::snapshot(*bitmap);
   for (size_t i = 0; i < after.size(); i += 4) {
-    ASSERT_EQ(after[i + 0], vellora::tone_channel(before[i + 0], 200));
-    ASSERT_EQ(after[i + 1], vellora::tone_channel(before[i + 1], -90));
-    ASSERT_EQ(after[i + 2], vellora::tone_channel(before[i + 2], 37));
+    ASSERT_EQ(after[i + 0], reference::tone_channel(before[i + 0], 200));
+    ASSERT_EQ(after[i + 1], reference::tone_channel(before[i + 1], -90));
+    ASSERT_EQ(after[i + 2], reference::tone_channel(before[i + 2], 37));
   }
 }
 

@@ -1,6 +1,7 @@
 #include "host/replace_pixels.h"
 
 #include <cstdlib>
+#include <limits>
 
 #include "host/host_memory.h"
 #include "host/memory_probe.h"
@@ -9,8 +10,19 @@
 
 namespace vellora {
 
+int32_t check_new_size(int32_t new_width, int32_t new_height) {
+  if (new_width <= 0 || new_height <= 0) return ERR_BAD_SIZE;
+  // Both sides are below 2^31, so the pixel count fits in 64 bits; the byte
+  // count might not.
+  const int64_t pixels = int64_t{new_width} * new_height;
+  if (pixels > std::numeric_limits<int32_t>::max() / kBytesPerPixel) return ERR_BAD_SIZE;
+  return VELLORA_OK;
+}
+
 int32_t replace_pixel_buffer(int32_t handle, int32_t new_width, int32_t new_height) {
   using namespace host;
+  const int32_t size_status = check_new_size(new_width, new_height);
+  if (size_status != VELLORA_OK) return size_status;
   // The old size plays no part: its pixels are discarded, not read.
   BitmapView old{};
   ProvenRanges proven;

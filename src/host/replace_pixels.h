@@ -6,7 +6,13 @@
 
 namespace vellora {
 
-// Resolves handle (its resolution code on failure); refuses header fields or
+// A size a bitmap may be given: both sides at least 1, and
+// new_width * new_height * 4 within int32_t, the range in which every pixel
+// operation forms a byte size. Otherwise ERR_BAD_SIZE.
+int32_t check_new_size(int32_t new_width, int32_t new_height);
+
+// Checks the new size first, before the handle is looked at. Then resolves
+// handle (its resolution code on failure); refuses header fields or
 // a pixels pointer that cannot be written (ERR_NO_INFO_HEADER,
 // ERR_NO_BITMAP_RECORD) and an old buffer that is not mapped at all
 // (ERR_BAD_PIXEL_BUFFER), releasing nothing. Then it allocates a
@@ -15,7 +21,6 @@ namespace vellora {
 // and the new one installed: biWidth, biHeight and the record's pixels
 // pointer are written, nothing else. When the allocation fails the bitmap is
 // left as it was and ERR_OUT_OF_MEMORY is returned.
-// The size must have passed check_new_size.
 int32_t replace_pixel_buffer(int32_t handle, int32_t new_width, int32_t new_height);
 
 }  // namespace vellora

@@ -1,7 +1,6 @@
 #include "ops/raw_transfer.h"
 
 #include <cstring>
-#include <limits>
 
 #include "vellora.h"
 
@@ -30,15 +29,6 @@ int32_t set_pixel_data(const BitmapView& view, const uint8_t* buffer, int32_t le
   const int32_t status = check_transfer(view, buffer, length);
   if (status != VELLORA_OK) return status;
   if (length > 0) std::memcpy(view.pixels, buffer, static_cast<size_t>(length));
-  return VELLORA_OK;
-}
-
-int32_t check_new_size(int32_t new_width, int32_t new_height) {
-  if (new_width <= 0 || new_height <= 0) return ERR_BAD_SIZE;
-  // Both sides are below 2^31, so the pixel count fits in 64 bits; the byte
-  // count might not.
-  const int64_t pixels = int64_t{new_width} * new_height;
-  if (pixels > std::numeric_limits<int32_t>::max() / kBytesPerPixel) return ERR_BAD_SIZE;
   return VELLORA_OK;
 }
 

@@ -1,5 +1,5 @@
 // Raw pixel transfer: the pixel buffer as one block of bytes, exchanged with
-// the caller's memory; and the size rule of a resize.
+// the caller's memory.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +17,5 @@ int32_t get_pixel_data(const BitmapView& view, uint8_t* buffer, int32_t length);
 // The inverse: overwrites the whole pixel buffer with length bytes of buffer,
 // under the same two rules.
 int32_t set_pixel_data(const BitmapView& view, const uint8_t* buffer, int32_t length);
-
-// A size a bitmap may be given: both sides at least 1, and
-// new_width * new_height * 4 within int32_t, the range in which every pixel
-// operation forms a byte size. Otherwise ERR_BAD_SIZE.
-int32_t check_new_size(int32_t new_width, int32_t new_height);
 
 }  // namespace vellora

@@ -13,7 +13,8 @@ namespace vellora {
 
 namespace {
 
-// The filter set that `filters` has always meant to callers, by its low byte:
+// The filter set that `filters` stands for, by its low byte (the meaning that
+// libpng 1.4, which the runtime's scripts were written against, gave it):
 // 0 None, 1 Sub, 2 Up, 3 Average, 4 Paeth, each on every row; 5..7 None after
 // a warning; 8..255 a set of flag bits (0x08 None ... 0x80 Paeth, the encoder
 // picking one per row; bits 0x01..0x04 count for nothing). libpng 1.6 reads
