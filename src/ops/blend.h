@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "bitmap_view.h"
 #include "vellora.h"
@@ -43,16 +44,6 @@ inline void blend_normal(const uint8_t* src, uint8_t* dst, int32_t opacity) {
   const int32_t nb = src[kBlue] * ws + dst[kBlue] * wd;
   const int32_t ng = src[kGreen] * ws + dst[kGreen] * wd;
   const int32_t nr = src[kRed] * ws + dst[kRed] * wd;
-  if (l == 255 * 255) {
-    // An opaque source over an opaque destination (and a few other pairs)
-    // give L = 65,025 whatever the opacity: a constant divisor, which the
-    // compiler turns into a multiplication.
-    dst[kBlue] = static_cast<uint8_t>(nb / (255 * 255));
-    dst[kGreen] = static_cast<uint8_t>(ng / (255 * 255));
-    dst[kRed] = static_cast<uint8_t>(nr / (255 * 255));
-    dst[kAlpha] = 255;
-    return;
-  }
   dst[kBlue] = static_cast<uint8_t>(nb / l);
   dst[kGreen] = static_cast<uint8_t>(ng / l);
   dst[kRed] = static_cast<uint8_t>(nr / l);
@@ -66,10 +57,10 @@ inline void blend_normal(const uint8_t* src, uint8_t* dst, int32_t opacity) {
 //
 // All three colors at once: the pixel of lower alpha is scaled by lo / hi,
 // lo = min(Ad, a) and hi = max(Ad, a) (at least 1, since a is). With
-// Ad >= a that is Cs * a / Ad, which for Ad = a is exactly Cs, as the rule
-// has it; else Cd * Ad / a. The scaled pixel is picked by selection rather
-// than by a branch, which noise would mispredict. Cn is then clamped to
-// 0..255: add cannot go below 0, nor subtract above 255.
+// Ad >= a that is Cs * a / Ad, which for Ad = a is Cs * a / a = Cs, the
+// unscaled sum; else Cd * Ad / a. The scaled pixel is picked by selection
+// rather than by a branch, which noise would mispredict. Cn is then clamped
+// to 0..255: add cannot go below 0, nor subtract above 255.
 template <typename Op>
 inline void add_or_subtract(const uint8_t* src, uint8_t* dst, int32_t a, Op op) {
   const int32_t ad = dst[kAlpha];
@@ -154,6 +145,33 @@ inline void blend_pixel(uint8_t* dst, const uint8_t* src, int32_t mode, int32_t 
     }
     default:
       return;
+  }
+}
+
+template <int32_t Mode>
+using BlendModeTag = std::integral_constant<int32_t, Mode>;
+
+// Calls work(BlendModeTag<mode>{}) for a mode in 0..7, so that a run of pairs
+// picks its mode once and every pair's code is the mode's own.
+template <typename Work>
+void with_blend_mode(int32_t mode, Work&& work) {
+  switch (mode) {
+    case BLEND_NORMAL:
+      return work(BlendModeTag<BLEND_NORMAL>{});
+    case BLEND_ADD:
+      return work(BlendModeTag<BLEND_ADD>{});
+    case BLEND_SUBTRACT:
+      return work(BlendModeTag<BLEND_SUBTRACT>{});
+    case BLEND_MULTIPLY:
+      return work(BlendModeTag<BLEND_MULTIPLY>{});
+    case BLEND_COLOR_DODGE:
+      return work(BlendModeTag<BLEND_COLOR_DODGE>{});
+    case BLEND_COLOR_BURN:
+      return work(BlendModeTag<BLEND_COLOR_BURN>{});
+    case BLEND_SCREEN:
+      return work(BlendModeTag<BLEND_SCREEN>{});
+    default:
+      return work(BlendModeTag<BLEND_OVERLAY>{});
   }
 }
 

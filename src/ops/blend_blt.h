@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "bitmap_view.h"
+#include "ops/instruction_set.h"
 
 namespace vellora {
 
@@ -33,12 +34,12 @@ bool clip_blend_area(const BitmapView& dst, const BitmapView& src, int32_t dst_x
 // not observable, and the rows are walked in memory order. `opacity` must be
 // in 0..255.
 void blend_area(const BitmapView& dst, const BitmapView& src, const BlendArea& area, int32_t mode,
-                int32_t opacity);
+                int32_t opacity, InstructionSet set = best_instruction_set());
 
 // The whole transfer on resolved bitmaps: the opacity is clamped to 0..255,
 // the area clipped, and the pairs blended.
 void blend_blt(const BitmapView& dst, const BitmapView& src, int32_t dst_x, int32_t dst_y,
                int32_t src_x, int32_t src_y, int32_t area_width, int32_t area_height, int32_t mode,
-               int32_t opacity);
+               int32_t opacity, InstructionSet set = best_instruction_set());
 
 }  // namespace vellora

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "bitmap_view.h"
+#include "ops/instruction_set.h"
 
 namespace vellora {
 
@@ -22,16 +23,17 @@ struct BlurSums {
   uint32_t count;
 };
 
-// Bytes of scratch that a width x height blur of `radius` takes (the row
-// pass's means of the rows in the column window, four bytes per pixel, and
-// the column pass's sums, sixteen bytes per column); computed in 64 bits so
-// that it cannot wrap.
+// Bytes of scratch that a width x height blur of `radius` takes: the row
+// pass's means of the rows in the column window (four bytes per pixel of
+// min(height, 2 * radius + 2) rows), the column pass's sums (sixteen bytes
+// per column) and the row pass's running sums (sixteen bytes per column and
+// one more); computed in 64 bits so that it cannot wrap.
 uint64_t blur_scratch_bytes(int32_t width, int32_t height, int32_t radius);
 
 // Blurs the whole view in place. A radius of 0 or less leaves it untouched;
 // above kBlurRadiusMax acts as kBlurRadiusMax. Returns VELLORA_OK, or
-// ERR_OUT_OF_MEMORY (the bitmap untouched) when the scratch cannot be had. Nothing is allocated for
-// a radius of 0 or less or an empty view.
-int32_t blur(const BitmapView& view, int32_t radius);
+// ERR_OUT_OF_MEMORY (the bitmap untouched) when the scratch cannot be had.
+// Nothing is allocated for a radius of 0 or less or an empty view.
+int32_t blur(const BitmapView& view, int32_t radius, InstructionSet set = best_instruction_set());
 
 }  // namespace vellora

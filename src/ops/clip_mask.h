@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "bitmap_view.h"
+#include "ops/instruction_set.h"
 
 namespace vellora {
 
@@ -22,6 +23,6 @@ inline uint8_t clip_alpha(int32_t m, int32_t a) {
 // alpha bytes are written and only the mask's blue bytes are read, so target
 // and mask may be the same bitmap.
 void clip_mask(const BitmapView& target, const BitmapView& mask, int32_t offset_x, int32_t offset_y,
-               int32_t outside_value);
+               int32_t outside_value, InstructionSet set = best_instruction_set());
 
 }  // namespace vellora

@@ -6,19 +6,17 @@
 #include <cstdint>
 
 #include "bitmap_view.h"
+#include "ops/instruction_set.h"
 
 namespace vellora {
-
-// The largest block whose weighted sums fit in int32_t:
-// 33,025 * 255 * 255 = 2,147,450,625 <= INT32_MAX.
-inline constexpr int32_t kMosaicBlockPixelsMax32 = 33025;
 
 // x, y: the area's top-left pixel in image coordinates (either may be
 // negative). An area_width or area_height of 0 or less, or an area wholly
 // outside the view, changes nothing; block sizes below 1 act as 1. Blocks
 // at the area's right and bottom edges are cut at that edge. Pixels outside
-// the clipped area are neither read nor written.
+// the clipped area are neither read nor written. Blocks of any size have
+// exact means: their sums are taken in 64 bits where 32 would not do.
 void mosaic(const BitmapView& view, int32_t x, int32_t y, int32_t area_width, int32_t area_height,
-            int32_t block_width, int32_t block_height);
+            int32_t block_width, int32_t block_height, InstructionSet set = best_instruction_set());
 
 }  // namespace vellora

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "bitmap_view.h"
+#include "ops/instruction_set.h"
 
 namespace vellora {
 
@@ -19,9 +20,11 @@ inline int32_t tone_channel(int32_t ch, int32_t v) {
   return ch;
 }
 
+// Each amount is clamped to -256..256; pixels of alpha 0 are left whole when
+// skip_transparent is set. The buffer is one run of pixels: rows play no part.
 void change_tone(const BitmapView& view, int32_t red, int32_t green, int32_t blue,
-                 bool skip_transparent);
+                 bool skip_transparent, InstructionSet set = best_instruction_set());
 
-void invert_color(const BitmapView& view);
+void invert_color(const BitmapView& view, InstructionSet set = best_instruction_set());
 
 }  // namespace vellora

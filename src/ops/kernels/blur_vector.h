@@ -1,0 +1,129 @@
+// The blur's two passes on whole vectors of pixels. Included by
+// kernels/sse2.cpp and kernels/avx2.cpp inside their instruction set's
+// namespace. A window's samples are weighted as in kernels/blur_plain.cpp:
+// (B * A, G * A, R * A, A), and its means follow the same rule:
+//   alpha_sum < count: (0, 0, 0, 0)
+//   otherwise: color_sum / alpha_sum for each color, alpha_sum / count
+// Both passes work in 32-bit lanes, one pixel per 128-bit lane.
+
+// (B * A, G * A, R * A, A) of pixels in 32-bit lanes; each product is at
+// most 65,025, so the low 16 bits of the lanes' 16-bit products are all of it.
+inline V weighted32(V x) { return mullo16(x, with_alpha32(alpha32(x), set32(1))); }
+
+// The means of window sums, with each window's sample count in the alpha lane
+// of `counts`. A color sum is at most 255 * alpha_sum (a weighted mean of
+// bytes), an alpha sum below 256 * count and at most 2,001 * 255 = 510,255:
+// within divide_small_quotient. Faded windows (alpha_sum < count) also keep
+// every divisor they would have had from being 0 elsewhere.
+inline V window_means(V sums, V counts) {
+  const V alpha_sum = alpha32(sums);
+  const V faded = gt32(alpha32(counts), alpha_sum);
+  return andnot(faded, divide_small_quotient(sums, with_alpha32(alpha_sum, counts)));
+}
+
+// prefix + 4k gets the weighted sums of pixels 0 .. k - 1 of the row, for k
+// = 0 .. width. They wrap modulo 2^32, and a window's sums, the difference of
+// two of them, are exact: the true sums are below 2^32. One pixel follows the
+// other, so this part runs in one 128-bit lane whatever V is.
+inline __m128i add_pixels(__m128i sum, __m128i two_pixels16, uint32_t* prefix) {
+  const __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(two_pixels16, 0xFF), 0xFF);
+  const __m128i weight =
+      _mm_or_si128(_mm_and_si128(alpha, _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0)),
+                   _mm_setr_epi16(0, 0, 0, 1, 0, 0, 0, 1));
+  const __m128i products = _mm_mullo_epi16(two_pixels16, weight);
+  sum = _mm_add_epi32(sum, _mm_unpacklo_epi16(products, _mm_setzero_si128()));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix), sum);
+  sum = _mm_add_epi32(sum, _mm_unpackhi_epi16(products, _mm_setzero_si128()));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + 4), sum);
+  return sum;
+}
+
+inline void running_sums(const uint8_t* row, int32_t width, uint32_t* prefix) {
+  const __m128i zero128 = _mm_setzero_si128();
+  __m128i sum = zero128;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix), sum);
+  int32_t k = 0;
+  for (; k + 4 <= width; k += 4) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * k));
+    sum = add_pixels(sum, _mm_unpacklo_epi8(x, zero128), prefix + 4 * (k + 1));
+    sum = add_pixels(sum, _mm_unpackhi_epi8(x, zero128), prefix + 4 * (k + 3));
+  }
+  for (; k < width; ++k) {
+    int32_t word;
+    std::memcpy(&word, row + 4 * k, sizeof word);
+    const __m128i one = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero128);
+    const __m128i alpha = _mm_shufflelo_epi16(one, 0xFF);
+    const __m128i weight =
+        _mm_or_si128(_mm_and_si128(alpha, _mm_setr_epi16(-1, -1, -1, 0, 0, 0, 0, 0)),
+                     _mm_setr_epi16(0, 0, 0, 1, 0, 0, 0, 0));
+    sum = _mm_add_epi32(sum, _mm_unpacklo_epi16(_mm_mullo_epi16(one, weight), zero128));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + 4 * (k + 1)), sum);
+  }
+}
+
+// The row pass: each window's sums from two running sums, kPairPixels
+// windows at a time. A last group that runs past the row repeats its last
+// column and stores only what belongs to the row.
+inline void blur_row_means_vector(const uint8_t* row, int32_t width, int32_t r, uint32_t* prefix,
+                                  uint8_t* means) {
+  running_sums(row, width, prefix);
+  const uint32_t* first[kPairPixels];
+  const uint32_t* end[kPairPixels];
+  uint32_t counts[kPairPixels];
+  for (int32_t j = 0; j < width; j += kPairPixels) {
+    for (int k = 0; k < kPairPixels; ++k) {
+      const int32_t c = std::min(j + k, width - 1);
+      const int32_t lo = std::max(c - r, 0);
+      const int32_t hi = std::min(c + r, width - 1) + 1;
+      first[k] = prefix + 4 * lo;
+      end[k] = prefix + 4 * hi;
+      counts[k] = static_cast<uint32_t>(hi - lo);
+    }
+    V la, lb, ha, hb, ca, cb;
+    gather_pair(first, &la, &lb);
+    gather_pair(end, &ha, &hb);
+    alpha_pair(counts, &ca, &cb);
+    const V qa = window_means(sub32(ha, la), ca);
+    const V qb = window_means(sub32(hb, lb), cb);
+    uint8_t* to = means + 4 * j;
+    if (j + kPairPixels <= width) {
+      store_pair(to, qa, qb);
+    } else {
+      uint8_t group[4 * kPairPixels];
+      store_pair(group, qa, qb);
+      std::memcpy(to, group, static_cast<size_t>(4 * (width - j)));
+    }
+  }
+}
+
+// The column pass: the sums of kPairPixels columns are kept as the two
+// vectors of their pair, one after the other, a layout of this kernel's own;
+// the columns past the last whole group are the plain kernel's.
+inline void blur_column_step_vector(uint32_t* sums, const uint8_t* leaving, const uint8_t* entering,
+                                    int32_t width, uint32_t count, uint8_t* out) {
+  const V counts = lane32(0, 0, 0, static_cast<int32_t>(count));
+  int32_t c = 0;
+  for (; c + kPairPixels <= width; c += kPairPixels) {
+    uint8_t* at = reinterpret_cast<uint8_t*>(sums + 4 * c);
+    V a = load(at), b = load(at + 16 * kLanes128);
+    if (leaving != nullptr) {
+      V la, lb;
+      load_pair(leaving + 4 * c, &la, &lb);
+      a = sub32(a, weighted32(la));
+      b = sub32(b, weighted32(lb));
+    }
+    if (entering != nullptr) {
+      V ea, eb;
+      load_pair(entering + 4 * c, &ea, &eb);
+      a = add32(a, weighted32(ea));
+      b = add32(b, weighted32(eb));
+    }
+    store(at, a);
+    store(at + 16 * kLanes128, b);
+    if (out != nullptr) store_pair(out + 4 * c, window_means(a, counts), window_means(b, counts));
+  }
+  blur_column_step<InstructionSet::kPlain>(
+      sums + 4 * c, leaving != nullptr ? leaving + 4 * c : nullptr,
+      entering != nullptr ? entering + 4 * c : nullptr, width - c, count,
+      out != nullptr ? out + 4 * c : nullptr);
+}

@@ -1,0 +1,88 @@
+// The seam between the operations and their kernels. An operation's walk
+// (its clip, its rows, its order) is its own; the work on a run of pixels is a
+// kernel, declared here once and defined for each instruction set:
+//   kPlain  kernels/*_plain.cpp   plain C++, always built: the yardstick
+//   kSse2   kernels/sse2.cpp      kernels/*_vector.h compiled for SSE2
+//   kAvx2   kernels/avx2.cpp      kernels/*_vector.h compiled for AVX2
+// The vector variants exist where VELLORA_VECTOR_KERNELS is set, give the
+// plain variant's bytes exactly, and hand their last pixels to it. Each
+// operation picks a variant in one switch on the instruction set it is given.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "ops/instruction_set.h"
+
+namespace vellora {
+
+// ChangeTone's amounts after clamping, each -256..256, per stored channel.
+struct ToneAmounts {
+  int32_t blue;
+  int32_t green;
+  int32_t red;
+};
+
+// Every pixel of p[0 .. n) toned (alpha untouched); pixels of alpha 0 are
+// left whole when skip_transparent is set.
+template <InstructionSet>
+void tone_pixels(uint8_t* p, int32_t n, const ToneAmounts& amounts, bool skip_transparent);
+
+// Every color byte of p[0 .. n) complemented, alpha untouched.
+template <InstructionSet>
+void invert_pixels(uint8_t* p, int32_t n);
+
+// The alpha of each pixel of p[0 .. n) becomes m * alpha / 255, truncated,
+// with m the blue byte of the mask pixel at the same index.
+template <InstructionSet>
+void clip_alpha_by_mask(uint8_t* p, const uint8_t* mask, int32_t n);
+
+// The same with one m for every pixel, any int32_t: the low 8 bits of the
+// quotient are kept, the product taken in 64 bits.
+template <InstructionSet>
+void clip_alpha_by_value(uint8_t* p, int32_t m, int32_t n);
+
+// A mosaic block: ww x hh pixels (ww * hh at most kMosaicBlockPixelsMax32),
+// its top row starting at `top` and each row down the image `row_back`
+// bytes before the one above it (rows are stored bottom-up).
+struct BlockRows {
+  uint8_t* top;
+  size_t row_back;
+  int32_t ww;
+  int32_t hh;
+};
+
+// The largest block whose weighted sums fit in 32 bits:
+// 33,025 * 255 * 255 = 2,147,450,625 <= INT32_MAX.
+inline constexpr int32_t kMosaicBlockPixelsMax32 = 33025;
+
+// sums = (sum B * A, sum G * A, sum R * A, sum A) over the block.
+template <InstructionSet>
+void sum_block(const BlockRows& block, uint32_t sums[4]);
+
+// Every pixel of the block set to `pixel` (its four bytes as stored).
+template <InstructionSet>
+void fill_block(const BlockRows& block, const uint8_t pixel[4]);
+
+// Pairs k = 0 .. n - 1 join destination d + 4k with source s + 4k (the two
+// runs equal or apart), blended in mode 0..7 with opacity 1..255 (ignored in
+// modes 3..7).
+template <InstructionSet>
+void blend_pairs(uint8_t* d, const uint8_t* s, int32_t n, int32_t mode, int32_t opacity);
+
+// The blur's row pass over one stored row of `width` pixels with radius r:
+// means + 4c gets the truncated alpha-weighted means (B, G, R, A) of the
+// window around column c. `scratch` holds (width + 1) * 4 words.
+template <InstructionSet>
+void blur_row_means(const uint8_t* row, int32_t width, int32_t r, uint32_t* scratch,
+                    uint8_t* means);
+
+// One step of the blur's column pass: each column's sums (4 words: B * A,
+// G * A, R * A, A) give up the row-pass means at `leaving` and take in those
+// at `entering` (either may be null); then, unless `out` is null, `out` gets
+// per column the truncated means of those sums over `count` samples.
+template <InstructionSet>
+void blur_column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* entering,
+                      int32_t width, uint32_t count, uint8_t* out);
+
+}  // namespace vellora

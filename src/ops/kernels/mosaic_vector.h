@@ -1,0 +1,51 @@
+// Mosaic's block sums and fills on whole vectors of pixels. Included by
+// kernels/sse2.cpp and kernels/avx2.cpp inside their instruction set's
+// namespace.
+
+// Two pixels per 128-bit lane in 16-bit lanes -> their (B * A, G * A, R * A,
+// A), each at most 65,025, added to the 32-bit lanes of acc.
+inline V add_weighted(V acc, V two) {
+  // Weight A for the colors, 1 for alpha itself.
+  const V weight = or_(and_(alpha16(two), pixel16(-1, -1, -1, 0)), pixel16(0, 0, 0, 1));
+  const V products = mullo16(two, weight);
+  acc = add32(acc, unpacklo16(products, zero()));
+  return add32(acc, unpackhi16(products, zero()));
+}
+
+// The block's first columns, kPixels at a time, into 32-bit lanes (a block
+// of at most 33,025 pixels keeps every lane below 2^31); the columns left
+// over go to the plain kernel.
+inline void sum_block_vector(const BlockRows& block, uint32_t sums[4]) {
+  const int32_t vector_width = block.ww - block.ww % kPixels;
+  V acc = zero();
+  const uint8_t* row = block.top;
+  for (int32_t y = 0; y < block.hh; ++y, row -= block.row_back) {
+    for (int32_t x = 0; x < vector_width; x += kPixels) {
+      const V v = load(row + static_cast<size_t>(x) * kBytesPerPixel);
+      acc = add_weighted(acc, unpacklo8(v, zero()));
+      acc = add_weighted(acc, unpackhi8(v, zero()));
+    }
+  }
+  uint32_t lanes[4 * kLanes128];
+  std::memcpy(lanes, &acc, sizeof lanes);
+  const BlockRows rest{block.top + static_cast<size_t>(vector_width) * kBytesPerPixel,
+                       block.row_back, block.ww - vector_width, block.hh};
+  sum_block<InstructionSet::kPlain>(rest, sums);
+  for (int lane = 0; lane < 4 * kLanes128; ++lane) sums[lane % 4] += lanes[lane];
+}
+
+inline void fill_block_vector(const BlockRows& block, const uint8_t pixel[4]) {
+  const int32_t vector_width = block.ww - block.ww % kPixels;
+  int32_t word;
+  std::memcpy(&word, pixel, sizeof word);
+  const V value = set32(word);
+  uint8_t* row = block.top;
+  for (int32_t y = 0; y < block.hh; ++y, row -= block.row_back) {
+    for (int32_t x = 0; x < vector_width; x += kPixels) {
+      store(row + static_cast<size_t>(x) * kBytesPerPixel, value);
+    }
+  }
+  const BlockRows rest{block.top + static_cast<size_t>(vector_width) * kBytesPerPixel,
+                       block.row_back, block.ww - vector_width, block.hh};
+  fill_block<InstructionSet::kPlain>(rest, pixel);
+}

@@ -1,0 +1,29 @@
+#include "bitmap_view.h"
+#include "ops/kernels/kernels.h"
+#include "ops/tone.h"
+
+namespace vellora {
+
+template <>
+void tone_pixels<InstructionSet::kPlain>(uint8_t* p, int32_t n, const ToneAmounts& amounts,
+                                         bool skip_transparent) {
+  for (uint8_t* const end = p + static_cast<size_t>(n) * kBytesPerPixel; p != end;
+       p += kBytesPerPixel) {
+    if (skip_transparent && p[kAlpha] == 0) continue;
+    p[kBlue] = static_cast<uint8_t>(tone_channel(p[kBlue], amounts.blue));
+    p[kGreen] = static_cast<uint8_t>(tone_channel(p[kGreen], amounts.green));
+    p[kRed] = static_cast<uint8_t>(tone_channel(p[kRed], amounts.red));
+  }
+}
+
+template <>
+void invert_pixels<InstructionSet::kPlain>(uint8_t* p, int32_t n) {
+  for (uint8_t* const end = p + static_cast<size_t>(n) * kBytesPerPixel; p != end;
+       p += kBytesPerPixel) {
+    p[kBlue] = static_cast<uint8_t>(255 - p[kBlue]);
+    p[kGreen] = static_cast<uint8_t>(255 - p[kGreen]);
+    p[kRed] = static_cast<uint8_t>(255 - p[kRed]);
+  }
+}
+
+}  // namespace vellora

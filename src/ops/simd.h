@@ -1,0 +1,341 @@
+// The vector helpers that the SSE2 and AVX2 kernels share. Each instruction
+// set has a namespace (sse2, avx2) with the same names over its vector type
+// V, so that a kernel written once in kernels/*_vector.h compiles for both. A
+// V is one (SSE2) or two (AVX2) 128-bit lanes, and every helper works within
+// each 128-bit lane, so a kernel never has to know how many there are.
+//
+// Pixels in 32-bit lanes come in pairs of vectors (a, b) holding
+// kPairPixels = 2 * kLanes128 consecutive pixels: pixel k of the group is in
+// 128-bit lane k / 2 of a (k even) or of b (k odd), one channel per 32-bit
+// lane in the stored order B, G, R, A.
+//
+// Each exact replacement of a division states its range here, and
+// kernels_test checks every value of that range in both instruction sets.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+#include "ops/instruction_set.h"
+
+#if VELLORA_VECTOR_KERNELS
+#include <immintrin.h>
+
+// Code between these is compiled for AVX2 whatever the build's baseline, and
+// runs only where best_instruction_set() says kAvx2.
+#if defined(__clang__)
+#define VELLORA_AVX2_BEGIN \
+  _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
+#define VELLORA_AVX2_END _Pragma("clang attribute pop")
+#else
+#define VELLORA_AVX2_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
+#define VELLORA_AVX2_END _Pragma("GCC pop_options")
+#endif
+
+namespace vellora::sse2 {
+
+using V = __m128i;
+inline constexpr int kLanes128 = 1;
+inline constexpr int kPixels = 4 * kLanes128;  // pixels in one V of bytes
+inline constexpr int kPairPixels = 2 * kLanes128;
+
+inline V zero() { return _mm_setzero_si128(); }
+inline V load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void store(uint8_t* p, V v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+inline V set32(int32_t x) { return _mm_set1_epi32(x); }
+inline V set16(int16_t x) { return _mm_set1_epi16(x); }
+// The same four 16-bit values for each pixel held in 16-bit lanes.
+inline V pixel16(int16_t b, int16_t g, int16_t r, int16_t a) {
+  return _mm_setr_epi16(b, g, r, a, b, g, r, a);
+}
+// Four 32-bit values, the same in every 128-bit lane.
+inline V lane32(int32_t b, int32_t g, int32_t r, int32_t a) { return _mm_setr_epi32(b, g, r, a); }
+
+inline V add32(V a, V b) { return _mm_add_epi32(a, b); }
+inline V sub32(V a, V b) { return _mm_sub_epi32(a, b); }
+inline V add16(V a, V b) { return _mm_add_epi16(a, b); }
+inline V sub16(V a, V b) { return _mm_sub_epi16(a, b); }
+inline V mullo16(V a, V b) { return _mm_mullo_epi16(a, b); }
+inline V mulhi_u16(V a, V b) { return _mm_mulhi_epu16(a, b); }
+inline V min16(V a, V b) { return _mm_min_epi16(a, b); }  // signed
+inline V and_(V a, V b) { return _mm_and_si128(a, b); }
+inline V or_(V a, V b) { return _mm_or_si128(a, b); }
+inline V xor_(V a, V b) { return _mm_xor_si128(a, b); }
+inline V andnot(V a, V b) { return _mm_andnot_si128(a, b); }  // ~a & b
+template <int N>
+inline V srl16(V a) {
+  return _mm_srli_epi16(a, N);
+}
+template <int N>
+inline V sll16(V a) {
+  return _mm_slli_epi16(a, N);
+}
+template <int N>
+inline V srl32(V a) {
+  return _mm_srli_epi32(a, N);
+}
+template <int N>
+inline V sll32(V a) {
+  return _mm_slli_epi32(a, N);
+}
+inline V eq32(V a, V b) { return _mm_cmpeq_epi32(a, b); }
+inline V gt32(V a, V b) { return _mm_cmpgt_epi32(a, b); }  // signed
+inline V lt16(V a, V b) { return _mm_cmplt_epi16(a, b); }  // signed
+inline V unpacklo8(V a, V b) { return _mm_unpacklo_epi8(a, b); }
+inline V unpackhi8(V a, V b) { return _mm_unpackhi_epi8(a, b); }
+inline V unpacklo16(V a, V b) { return _mm_unpacklo_epi16(a, b); }
+inline V unpackhi16(V a, V b) { return _mm_unpackhi_epi16(a, b); }
+inline V packus16(V a, V b) { return _mm_packus_epi16(a, b); }
+inline V packs32(V a, V b) { return _mm_packs_epi32(a, b); }
+inline V adds_u8(V a, V b) { return _mm_adds_epu8(a, b); }
+inline V subs_u8(V a, V b) { return _mm_subs_epu8(a, b); }
+
+inline bool all_set(V mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
+inline bool none_set(V mask) { return _mm_movemask_epi8(mask) == 0; }
+
+// a where mask is set, else b.
+inline V select(V mask, V a, V b) { return or_(and_(mask, a), andnot(mask, b)); }
+
+// Two pixels in 16-bit lanes: each lane gets its own pixel's alpha.
+inline V alpha16(V x) {
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, _MM_SHUFFLE(3, 3, 3, 3)),
+                             _MM_SHUFFLE(3, 3, 3, 3));
+}
+
+// One pixel per 128-bit lane in 32-bit lanes: each lane gets the pixel's alpha.
+inline V alpha32(V x) { return _mm_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 3, 3)); }
+
+// Four pixels per 128-bit lane with one value each in 32-bit lanes: the
+// values of pixels 0 and 1 (low) or 2 and 3 (high) spread over the 16-bit
+// lanes of their pixels, matching unpacklo8 / unpackhi8 of the pixels.
+inline V spread16_low(V v) {
+  const V x = _mm_unpacklo_epi32(v, v);
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, 0), 0);
+}
+inline V spread16_high(V v) {
+  const V x = _mm_unpackhi_epi32(v, v);
+  return _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, 0), 0);
+}
+
+// x with its alpha lanes (lane 3 of each 128-bit lane, 32-bit lanes) taken
+// from y.
+inline V with_alpha32(V x, V y) { return select(lane32(0, 0, 0, -1), y, x); }
+
+// a * b in 32-bit lanes where both are below 2^16: the low and high halves of
+// the 16-bit product put together (the high 16 bits of each lane are 0 in
+// both, so their products vanish).
+inline V mul32_small(V a, V b) { return add32(mullo16(a, b), sll32<16>(mulhi_u16(a, b))); }
+
+// The kPairPixels pixels at p, widened to the pair layout.
+inline void load_pair(const uint8_t* p, V* a, V* b) {
+  const V x = unpacklo8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)), zero());
+  *a = unpacklo16(x, zero());
+  *b = unpackhi16(x, zero());
+}
+
+// The 16-byte records at first[k], k < kPairPixels, in the pair layout.
+inline void gather_pair(const uint32_t* const* first, V* a, V* b) {
+  *a = load(reinterpret_cast<const uint8_t*>(first[0]));
+  *b = load(reinterpret_cast<const uint8_t*>(first[1]));
+}
+
+// The inverse of gather_pair.
+inline void scatter_pair(uint32_t* const* first, V a, V b) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[0]), a);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[1]), b);
+}
+
+// values[k] in the alpha lane of pixel k of the pair, 0 in the other lanes.
+inline void alpha_pair(const uint32_t* values, V* a, V* b) {
+  *a = _mm_setr_epi32(0, 0, 0, static_cast<int32_t>(values[0]));
+  *b = _mm_setr_epi32(0, 0, 0, static_cast<int32_t>(values[1]));
+}
+
+// The inverse of load_pair: the low byte of every 32-bit lane, each lane
+// holding 0..255.
+inline void store_pair(uint8_t* p, V a, V b) {
+  const V x = packs32(a, b);
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p), packus16(x, x));
+}
+
+// Truncating division by 255 in 16-bit lanes, for every p in 0..65,279
+// (every product of two bytes, and twice a byte times a value below 128):
+//   p / 255 == (p + 1 + (p >> 8)) >> 8
+// Writing p = 255q + r (0 <= r <= 254, q <= 255): p >> 8 is q when r >= q and
+// q - 1 when r < q, so the sum is 256q + r + 1 or 256q + r, both within
+// 256q .. 256q + 255. The sum is at most 65,534, so no lane overflows.
+inline constexpr uint32_t kDiv255Max = 65279;
+inline V div255_16(V p) { return srl16<8>(add16(add16(p, set16(1)), srl16<8>(p))); }
+// The same in 32-bit lanes, for p in 0..kDiv255Max.
+inline V div255_32(V p) { return srl32<8>(add32(add32(p, set32(1)), srl32<8>(p))); }
+
+// Exact truncating division n / d in 32-bit lanes where the quotient is
+// below 256: for every d in 1..kDivisorMax and n in 0 .. 256d - 1. Other
+// lanes get an unspecified value.
+//
+// Restoring division by D = d * 256, one quotient bit per step, the bits
+// collected in the low byte of x itself: x starts as n, and each of eight
+// steps doubles x and, when x >= D, subtracts D - 1 (takes D away and sets the
+// new low bit). After k steps x = r_k + Q_k, where Q_k < 2^k is the quotient
+// so far and r_k = 2^k n - Q_k D < D is a multiple of 2^k: the low bits can
+// never carry into the comparison, which therefore decides the bit as long
+// division does. After eight steps x = 256 (n mod d) + n / d, and the low
+// byte is the quotient. x stays below 2D <= 2^31, so signed comparisons
+// serve.
+inline constexpr uint32_t kDivisorMax = (1u << 22) - 1;
+inline V divide_small_quotient(V n, V d) {
+  const V d_minus_one = sub32(sll32<8>(d), set32(1));
+  V x = n;
+  for (int step = 0; step < 8; ++step) {
+    x = add32(x, x);
+    x = sub32(x, and_(gt32(x, d_minus_one), d_minus_one));
+  }
+  return and_(x, set32(0xFF));
+}
+
+}  // namespace vellora::sse2
+
+VELLORA_AVX2_BEGIN
+namespace vellora::avx2 {
+
+using V = __m256i;
+inline constexpr int kLanes128 = 2;
+inline constexpr int kPixels = 4 * kLanes128;
+inline constexpr int kPairPixels = 2 * kLanes128;
+
+inline V zero() { return _mm256_setzero_si256(); }
+inline V load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+inline void store(uint8_t* p, V v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
+inline V set32(int32_t x) { return _mm256_set1_epi32(x); }
+inline V set16(int16_t x) { return _mm256_set1_epi16(x); }
+inline V pixel16(int16_t b, int16_t g, int16_t r, int16_t a) {
+  return _mm256_setr_epi16(b, g, r, a, b, g, r, a, b, g, r, a, b, g, r, a);
+}
+inline V lane32(int32_t b, int32_t g, int32_t r, int32_t a) {
+  return _mm256_setr_epi32(b, g, r, a, b, g, r, a);
+}
+
+inline V add32(V a, V b) { return _mm256_add_epi32(a, b); }
+inline V sub32(V a, V b) { return _mm256_sub_epi32(a, b); }
+inline V add16(V a, V b) { return _mm256_add_epi16(a, b); }
+inline V sub16(V a, V b) { return _mm256_sub_epi16(a, b); }
+inline V mullo16(V a, V b) { return _mm256_mullo_epi16(a, b); }
+inline V mulhi_u16(V a, V b) { return _mm256_mulhi_epu16(a, b); }
+inline V min16(V a, V b) { return _mm256_min_epi16(a, b); }
+inline V and_(V a, V b) { return _mm256_and_si256(a, b); }
+inline V or_(V a, V b) { return _mm256_or_si256(a, b); }
+inline V xor_(V a, V b) { return _mm256_xor_si256(a, b); }
+inline V andnot(V a, V b) { return _mm256_andnot_si256(a, b); }
+template <int N>
+inline V srl16(V a) {
+  return _mm256_srli_epi16(a, N);
+}
+template <int N>
+inline V sll16(V a) {
+  return _mm256_slli_epi16(a, N);
+}
+template <int N>
+inline V srl32(V a) {
+  return _mm256_srli_epi32(a, N);
+}
+template <int N>
+inline V sll32(V a) {
+  return _mm256_slli_epi32(a, N);
+}
+inline V eq32(V a, V b) { return _mm256_cmpeq_epi32(a, b); }
+inline V gt32(V a, V b) { return _mm256_cmpgt_epi32(a, b); }
+inline V lt16(V a, V b) { return _mm256_cmpgt_epi16(b, a); }
+inline V unpacklo8(V a, V b) { return _mm256_unpacklo_epi8(a, b); }
+inline V unpackhi8(V a, V b) { return _mm256_unpackhi_epi8(a, b); }
+inline V unpacklo16(V a, V b) { return _mm256_unpacklo_epi16(a, b); }
+inline V unpackhi16(V a, V b) { return _mm256_unpackhi_epi16(a, b); }
+inline V packus16(V a, V b) { return _mm256_packus_epi16(a, b); }
+inline V packs32(V a, V b) { return _mm256_packs_epi32(a, b); }
+inline V adds_u8(V a, V b) { return _mm256_adds_epu8(a, b); }
+inline V subs_u8(V a, V b) { return _mm256_subs_epu8(a, b); }
+
+inline bool all_set(V mask) { return _mm256_movemask_epi8(mask) == -1; }
+inline bool none_set(V mask) { return _mm256_movemask_epi8(mask) == 0; }
+
+inline V select(V mask, V a, V b) { return _mm256_blendv_epi8(b, a, mask); }
+
+inline V alpha16(V x) {
+  return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(x, _MM_SHUFFLE(3, 3, 3, 3)),
+                                _MM_SHUFFLE(3, 3, 3, 3));
+}
+inline V alpha32(V x) { return _mm256_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 3, 3)); }
+inline V spread16_low(V v) {
+  const V x = _mm256_unpacklo_epi32(v, v);
+  return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(x, 0), 0);
+}
+inline V spread16_high(V v) {
+  const V x = _mm256_unpackhi_epi32(v, v);
+  return _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(x, 0), 0);
+}
+inline V with_alpha32(V x, V y) { return _mm256_blend_epi32(x, y, 0x88); }
+
+// Both factors below 2^16, so the low 32 bits of the product are all of it.
+inline V mul32_small(V a, V b) { return _mm256_mullo_epi32(a, b); }
+
+// Pixels 0 and 2 of p widen into a, pixels 1 and 3 into b.
+inline void load_pair(const uint8_t* p, V* a, V* b) {
+  const __m128i x = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
+                                      _MM_SHUFFLE(3, 1, 2, 0));
+  *a = _mm256_cvtepu8_epi32(x);
+  *b = _mm256_cvtepu8_epi32(_mm_unpackhi_epi64(x, x));
+}
+
+inline V lanes_of(const uint32_t* low, const uint32_t* high) {
+  const __m128i l = _mm_loadu_si128(reinterpret_cast<const __m128i*>(low));
+  const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(high));
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(l), h, 1);
+}
+inline void gather_pair(const uint32_t* const* first, V* a, V* b) {
+  *a = lanes_of(first[0], first[2]);
+  *b = lanes_of(first[1], first[3]);
+}
+
+inline void scatter_pair(uint32_t* const* first, V a, V b) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[0]), _mm256_castsi256_si128(a));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[2]), _mm256_extracti128_si256(a, 1));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[1]), _mm256_castsi256_si128(b));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[3]), _mm256_extracti128_si256(b, 1));
+}
+
+inline void alpha_pair(const uint32_t* values, V* a, V* b) {
+  const auto* v = reinterpret_cast<const int32_t*>(values);
+  *a = _mm256_setr_epi32(0, 0, 0, v[0], 0, 0, 0, v[2]);
+  *b = _mm256_setr_epi32(0, 0, 0, v[1], 0, 0, 0, v[3]);
+}
+
+// packs32 gives pixels 0, 1 in the low lane and 2, 3 in the high one; the
+// 64-bit permute brings the two halves that hold them together.
+inline void store_pair(uint8_t* p, V a, V b) {
+  const V x = packs32(a, b);
+  const V bytes = _mm256_permute4x64_epi64(packus16(x, x), _MM_SHUFFLE(3, 1, 2, 0));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(bytes));
+}
+
+inline constexpr uint32_t kDiv255Max = sse2::kDiv255Max;
+inline V div255_16(V p) { return srl16<8>(add16(add16(p, set16(1)), srl16<8>(p))); }
+inline V div255_32(V p) { return srl32<8>(add32(add32(p, set32(1)), srl32<8>(p))); }
+
+// The division of sse2::divide_small_quotient, with the subtraction done by
+// an unsigned minimum: where 2x >= D, 2x - (D - 1) is the smaller; where
+// 2x < D - 1, 2x - (D - 1) wraps above 2^32 - D > 2x. 2x is even and D - 1
+// odd, so they are never equal.
+inline constexpr uint32_t kDivisorMax = sse2::kDivisorMax;
+inline V divide_small_quotient(V n, V d) {
+  const V d_minus_one = sub32(sll32<8>(d), set32(1));
+  V x = n;
+  for (int step = 0; step < 8; ++step) {
+    x = add32(x, x);
+    x = _mm256_min_epu32(x, sub32(x, d_minus_one));
+  }
+  return and_(x, set32(0xFF));
+}
+
+}  // namespace vellora::avx2
+VELLORA_AVX2_END
+
+#endif  // VELLORA_VECTOR_KERNELS
