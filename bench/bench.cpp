@@ -1,5 +1,6 @@
-// Every export on hostsim bitmaps, each timed as a ratio to memcpy of the
-// same bitmap's bytes in the same benchmark: the counter `ratio` is the
+// Every export on hostsim bitmaps, and the kernel variants of those that have
+// them, each timed as a ratio to memcpy of the same bitmap's bytes in the same
+// benchmark: the counter `ratio` is the
 // export's time divided by memcpy's over the same iterations. Before each
 // timed call the bitmap gets its original bytes back (untimed), and so it
 // does before each memcpy, so both start from the same cache state.
@@ -19,6 +20,12 @@
 #include <vector>
 
 #include "hostsim.h"
+#include "ops/blend_blt.h"
+#include "ops/blur.h"
+#include "ops/clip_mask.h"
+#include "ops/instruction_set.h"
+#include "ops/mosaic.h"
+#include "ops/tone.h"
 #include "vellora.h"
 
 namespace {
@@ -171,7 +178,74 @@ void add(const std::string& name, std::function<void(benchmark::State&)> body) {
       ->Unit(benchmark::kMicrosecond);
 }
 
+vellora::BitmapView view_of(hostsim::Bitmap& bitmap) {
+  return {hostsim::width_of(bitmap), hostsim::height_of(bitmap), hostsim::pixels_of(bitmap)};
+}
+
+// An export with pixel kernels: timed through its public name (resolution
+// included, the best kernels this machine runs) and through its operation
+// with each kernel variant this machine runs (no resolution).
+struct KernelExport {
+  std::string name;
+  std::function<void(int32_t a, int32_t b, int32_t w, int32_t h)> call;
+  std::function<void(const vellora::BitmapView& a, const vellora::BitmapView& b,
+                     vellora::InstructionSet set)>
+      operation;
+};
+
+std::vector<KernelExport> kernel_exports() {
+  using vellora::BitmapView;
+  using vellora::InstructionSet;
+  std::vector<KernelExport> list = {
+      {"InvertColor", [](int32_t a, int32_t, int32_t, int32_t) { InvertColor(a); },
+       [](const BitmapView& a, const BitmapView&, InstructionSet set) {
+         vellora::invert_color(a, set);
+       }},
+      {"ChangeTone", [](int32_t a, int32_t, int32_t, int32_t) { ChangeTone(a, 64, -48, 128, 1); },
+       [](const BitmapView& a, const BitmapView&, InstructionSet set) {
+         vellora::change_tone(a, 64, -48, 128, true, set);
+       }},
+      {"ClipMask", [](int32_t a, int32_t b, int32_t, int32_t) { ClipMask(a, b, 0, 0, 0); },
+       [](const BitmapView& a, const BitmapView& b, InstructionSet set) {
+         vellora::clip_mask(a, b, 0, 0, 0, set);
+       }},
+      {"Mosaic_8x8", [](int32_t a, int32_t, int32_t w, int32_t h) { Mosaic(a, 0, 0, w, h, 8, 8); },
+       [](const BitmapView& a, const BitmapView&, InstructionSet set) {
+         vellora::mosaic(a, 0, 0, a.width, a.height, 8, 8, set);
+       }},
+  };
+  for (int32_t mode = 0; mode <= 7; ++mode) {
+    list.push_back({"BlendBlt_mode" + std::to_string(mode),
+                    [mode](int32_t a, int32_t b, int32_t w, int32_t h) {
+                      BlendBlt(a, 0, 0, b, 0, 0, w, h, mode, 200);
+                    },
+                    [mode](const BitmapView& a, const BitmapView& b, InstructionSet set) {
+                      vellora::blend_blt(a, b, 0, 0, 0, 0, a.width, a.height, mode, 200, set);
+                    }});
+  }
+  for (const int32_t radius : {1, 16, 1000}) {
+    list.push_back({"Blur_r" + std::to_string(radius),
+                    [radius](int32_t a, int32_t, int32_t, int32_t) { Blur(a, radius); },
+                    [radius](const BitmapView& a, const BitmapView&, InstructionSet set) {
+                      vellora::blur(a, radius, set);
+                    }});
+  }
+  return list;
+}
+
+const char* variant_name(vellora::InstructionSet set) {
+  switch (set) {
+    case vellora::InstructionSet::kAvx2:
+      return "avx2";
+    case vellora::InstructionSet::kSse2:
+      return "sse2";
+    default:
+      return "plain";
+  }
+}
+
 void register_all() {
+  const std::vector<KernelExport> exports = kernel_exports();
   for (const Size size : kSizes) {
     for (const Content content : {Content::kSprite, Content::kNoise}) {
       const std::string tail =
@@ -183,45 +257,37 @@ void register_all() {
       const int32_t n = static_cast<int32_t>(bytes_of(a));
       std::vector<uint8_t>* buffer = &g_buffers.emplace_back(bytes_of(a), 7);
 
-      add("InvertColor" + tail,
-          [&a, ha](benchmark::State& s) { against_memcpy(s, a, [ha] { InvertColor(ha); }); });
-      add("ChangeTone" + tail, [&a, ha](benchmark::State& s) {
-        against_memcpy(s, a, [ha] { ChangeTone(ha, 64, -48, 128, 1); });
-      });
-      add("ClipMask" + tail, [&a, ha, hb](benchmark::State& s) {
-        against_memcpy(s, a, [ha, hb] { ClipMask(ha, hb, 0, 0, 0); });
-      });
-      add("GetPixelData" + tail, [&a, ha, n, buffer](benchmark::State& s) {
+      for (const KernelExport& e : exports) {
+        add(e.name + tail + "/export", [&a, call = e.call, ha, hb, w, h](benchmark::State& s) {
+          against_memcpy(s, a, [&] { call(ha, hb, w, h); });
+        });
+        if (size.width < 640) continue;  // the variants on the larger sizes only
+        for (const auto set : {vellora::InstructionSet::kPlain, vellora::InstructionSet::kSse2,
+                               vellora::InstructionSet::kAvx2}) {
+          if (!vellora::instruction_set_runs(set)) continue;
+          add(e.name + tail + "/" + variant_name(set),
+              [&a, &b, operation = e.operation, set](benchmark::State& s) {
+                against_memcpy(s, a, [&] { operation(view_of(a), view_of(b), set); });
+              });
+        }
+      }
+      add("GetPixelData" + tail + "/export", [&a, ha, n, buffer](benchmark::State& s) {
         against_memcpy(s, a, [ha, n, buffer] { GetPixelData(ha, buffer->data(), n); });
       });
-      add("SetPixelData" + tail, [&a, ha, n, buffer](benchmark::State& s) {
+      add("SetPixelData" + tail + "/export", [&a, ha, n, buffer](benchmark::State& s) {
         against_memcpy(s, a, [ha, n, buffer] { SetPixelData(ha, buffer->data(), n); });
       });
-      for (int32_t mode = 0; mode <= 7; ++mode) {
-        add("BlendBlt_mode" + std::to_string(mode) + tail,
-            [&a, ha, hb, w, h, mode](benchmark::State& s) {
-              against_memcpy(s, a, [=] { BlendBlt(ha, 0, 0, hb, 0, 0, w, h, mode, 200); });
-            });
-      }
-      add("Mosaic_8x8" + tail, [&a, ha, w, h](benchmark::State& s) {
-        against_memcpy(s, a, [=] { Mosaic(ha, 0, 0, w, h, 8, 8); });
-      });
-      for (const int32_t radius : {1, 16, 1000}) {
-        add("Blur_r" + std::to_string(radius) + tail, [&a, ha, radius](benchmark::State& s) {
-          against_memcpy(s, a, [=] { Blur(ha, radius); });
-        });
-      }
       for (const int32_t level : {1, 6}) {
-        add("PngSaveA_level" + std::to_string(level) + tail,
+        add("PngSaveA_level" + std::to_string(level) + tail + "/export",
             [&a, level](benchmark::State& s) { png_against_libpng(s, a, level); });
       }
       if (content == Content::kNoise) {
         // Resolution alone: GetAddress, and a BlendBlt whose area is empty
         // (both handles resolved and checked, no pixel visited).
-        add("GetAddress" + tail, [&a, ha](benchmark::State& s) {
+        add("GetAddress" + tail + "/export", [&a, ha](benchmark::State& s) {
           against_memcpy(s, a, [ha] { benchmark::DoNotOptimize(GetAddress(ha)); });
         });
-        add("BlendBlt_resolve_only" + tail, [&a, ha, hb](benchmark::State& s) {
+        add("BlendBlt_resolve_only" + tail + "/export", [&a, ha, hb](benchmark::State& s) {
           against_memcpy(s, a, [ha, hb] { BlendBlt(ha, 0, 0, hb, 0, 0, 0, 0, 0, 200); });
         });
       }

@@ -19,8 +19,8 @@ build/linux32-release/bench/vellora_bench --benchmark_repetitions="${BENCH_REPET
   --benchmark_format=csv "$@" >"$out" 2>/dev/null
 
 echo "model: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores"
-echo "| export | size | content | median time | median ratio |"
-echo "|---|---|---|---:|---|"
+echo "| export | size | content | kernels | median time | median ratio |"
+echo "|---|---|---|---|---:|---|"
 # CSV columns: name,iterations,real_time,cpu_time,time_unit,...,label,...,ratio
 awk -F, '
   /^name,/ { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i }; next }
@@ -28,5 +28,6 @@ awk -F, '
     name = $1; gsub(/"/, "", name)
     split(name, part, "/")
     label = $col["label"]; gsub(/"/, "", label)
-    printf "| %s | %s | %s | %.1f us | %.2f %s |\n", part[1], part[2], part[3], $col["real_time"], $col["ratio"], label
+    sub(/_median$/, "", part[4])
+    printf "| %s | %s | %s | %s | %.1f us | %.2f %s |\n", part[1], part[2], part[3], part[4], $col["real_time"], $col["ratio"], label
   }' "$out"
