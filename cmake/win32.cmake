@@ -14,7 +14,11 @@ set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse -mincoming-stack-boundary=2")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
 
-set(VELLORA_DEPS_PREFIX "${CMAKE_CURRENT_LIST_DIR}/../.deps/mingw" CACHE PATH "Cross-built Windows dependencies")
+# Normalized: the first configuration would otherwise see the include path
+# with "cmake/.." and every later one without, changing every compile command
+# and rebuilding the DLL that the main job had shipped from this tree.
+get_filename_component(vellora_deps_prefix "${CMAKE_CURRENT_LIST_DIR}/../.deps/mingw" ABSOLUTE)
+set(VELLORA_DEPS_PREFIX "${vellora_deps_prefix}" CACHE PATH "Cross-built Windows dependencies")
 set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32 "${VELLORA_DEPS_PREFIX}")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -43,7 +43,8 @@
 extern "C" {
 #endif
 
-/* The number Version() returns. */
+/* The number Version() returns: major * 10000 + minor * 100 + patch.
+ * The build takes the project's version from this line. */
 #define VELLORA_VERSION 10200
 
 /* Status codes. 0 is success, including an empty area or a no-op argument. */

@@ -36,7 +36,9 @@ module Vellora
   ERR_NO_BITMAP_RECORD = -546002 # the Bitmap has no bitmap record (disposed)
   ERR_NO_INFO_HEADER   = -546003 # the bitmap record has no info header
   ERR_BAD_INFO_HEADER  = -546004 # the info header's size field is not 40
-  ERR_BAD_PIXEL_BUFFER = -546005 # width * height * 4 is beyond 2**31 - 1
+  # The pixel buffer cannot be used: width * height * 4 is beyond 2**31 - 1,
+  # or the buffer is not mapped (writable, where the library writes it).
+  ERR_BAD_PIXEL_BUFFER = -546005
   # A failure of the second bitmap (blend_blt's source, clip_mask's mask)
   # comes back as its code minus this offset: -546100 ... -546105.
   ERR_SECOND_BITMAP_OFFSET = 100
@@ -145,7 +147,9 @@ module Vellora
     when ERR_NO_INFO_HEADER then "#{subject} has no bitmap info header"
     when ERR_BAD_INFO_HEADER then "#{subject}'s bitmap info header is invalid"
     when ERR_BAD_PIXEL_BUFFER
-      "#{subject} is too large: width * height * 4 is beyond 2147483647 bytes"
+      "#{subject}'s pixel buffer cannot be used: width * height * 4 is " +
+        'beyond 2147483647 bytes, or the buffer is not in memory the ' +
+        'library may read (or write)'
     when ERR_SIZE_MISMATCH
       'the data length differs from width * height * 4 bytes of the bitmap'
     when ERR_BAD_SIZE
@@ -179,8 +183,12 @@ module Vellora
   end
 
   # Calls an export and returns its result as a signed 32-bit number,
-  # whichever way the bridge hands it back.
+  # whichever way the bridge hands it back. Numbers go to the bridge as their
+  # unsigned 32-bit equivalents, the same 32 bits for the library: Ruby 1.8's
+  # Win32API converts with NUM2ULONG, which refuses -2**31 (a Bignum there,
+  # and negative), and Ruby 1.9's packs with 'I'; both take 0..2**32 - 1.
   def self.call(name, *args)
+    args = args.map { |arg| arg.kind_of?(Integer) ? arg & 0xFFFFFFFF : arg }
     signed32(api(name).call(*args))
   end
 

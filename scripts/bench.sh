@@ -9,6 +9,7 @@ set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 
+"$ROOT/scripts/setup.sh" --tests  # Google Benchmark comes with the tests' packages
 cmake --preset linux32-release >/dev/null
 cmake --build --preset linux32-release -j2 --target vellora_bench >/dev/null
 

@@ -13,7 +13,7 @@ cd "$ROOT"
 SECONDS_TO_RUN="${1:-600}"
 SEED="${2:-0}"
 
-"$ROOT/scripts/setup.sh"
+"$ROOT/scripts/setup.sh" --tests
 cmake --preset linux32-fuzz >/dev/null
 cmake --build --preset linux32-fuzz
 

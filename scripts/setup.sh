@@ -1,22 +1,38 @@
 #!/usr/bin/env bash
-# Installs everything the build and the tests need on a Debian machine.
+# Installs what the build needs on a Debian machine:
+#   setup.sh          what the main job builds and ships (scripts/showcase.sh)
+#   setup.sh --tests  that, and everything the tests need (scripts/test.sh)
 # Idempotent: every step checks first and does nothing when its work is done.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 DEPS="${VELLORA_DEPS:-$ROOT/.deps}"
 
+tests=false
+case "${1:-}" in
+  "") ;;
+  --tests) tests=true ;;
+  *) echo "usage: setup.sh [--tests]" >&2; exit 2 ;;
+esac
+
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
+# The DLL, the Windows command-line host, the Linux library and command-line
+# host, the mingw libpng they link (built from Debian's source package, which
+# dpkg-dev unpacks), and zip for the release bundle.
 PACKAGES=(
   g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build
-  libpng-dev:i386 zlib1g-dev:i386 libgtest-dev:i386 libgmock-dev:i386
-  libbenchmark-dev:i386 libz-mingw-w64-dev googletest
-  wine wine32 dpkg-dev clang-format
-  clang libclang-rt-14-dev
-  ruby
+  libpng-dev:i386 zlib1g-dev:i386 libz-mingw-w64-dev dpkg-dev zip
 )
+# GoogleTest (i386, and the sources for the mingw build), Google Benchmark,
+# Wine to run the win32 tests, clang and its fuzzer runtime, clang-format,
+# and Ruby for the game script's tests.
+TEST_PACKAGES=(
+  libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 googletest
+  wine wine32 clang-format clang libclang-rt-14-dev ruby
+)
+if $tests; then PACKAGES+=("${TEST_PACKAGES[@]}"); fi
 
 need_install=()
 for pkg in "${PACKAGES[@]}"; do
@@ -34,5 +50,5 @@ if [ "${#need_install[@]}" -gt 0 ]; then
 fi
 
 mkdir -p "$DEPS"
-"$ROOT/scripts/build-mingw-gtest.sh" "$DEPS/mingw"
 "$ROOT/scripts/build-mingw-libpng.sh" "$DEPS/mingw"
+if $tests; then "$ROOT/scripts/build-mingw-gtest.sh" "$DEPS/mingw"; fi

@@ -11,7 +11,7 @@ set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 
-"$ROOT/scripts/setup.sh" || { echo "set-up failed"; exit 1; }
+"$ROOT/scripts/setup.sh" --tests || { echo "set-up failed"; exit 1; }
 
 failed=()
 for preset in linux32 linux32-sanitize linux32-no-sse2 win32 linux32-fuzz; do

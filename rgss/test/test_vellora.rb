@@ -140,7 +140,7 @@ class TestArguments < Minitest::Test
   end
 
   def test_blend_modes_outside_the_eight_are_refused_before_any_call
-    [:darken, 'lighten', 8, -1].each do |mode|
+    [:darken, 'lighten', 8, -1, -2**31].each do |mode|
       assert_raises(ArgumentError) { @bitmap.blend_blt(0, 0, @other, nil, mode) }
     end
     [nil, 1.0].each do |mode|
@@ -257,6 +257,77 @@ class TestArguments < Minitest::Test
     Win32API.respond('Version') { 10_200 }
     assert_equal 10_200, Vellora.version
     assert_equal [[], [], []], Win32API.calls.map(&:args)
+  end
+end
+
+class TestBridges < Minitest::Test
+  include VelloraTestHelper
+
+  # Every numeric argument of every Bitmap method, given a value: the export
+  # that carries it, its position there, and what the library must receive.
+  def each_numeric_argument(value)
+    byte = value.clamp(0, 255)
+    rect = ->(i) { Array.new(4) { |j| j == i ? value : 1 } }
+    yield 'blend_blt x', -> { @bitmap.blend_blt(value, 0, @other) }, 'BlendBlt', 1, value
+    yield 'blend_blt y', -> { @bitmap.blend_blt(0, value, @other) }, 'BlendBlt', 2, value
+    4.times do |i|
+      yield "blend_blt src_rect #{i}", -> { @bitmap.blend_blt(0, 0, @other, Rect.new(*rect[i])) },
+            'BlendBlt', 4 + i, value
+    end
+    yield 'blend_blt opacity', -> { @bitmap.blend_blt(0, 0, @other, nil, :add, value) }, 'BlendBlt', 9, byte
+    yield 'blur_box radius', -> { @bitmap.blur_box(value) }, 'Blur', 1, value
+    yield 'mosaic block_width', -> { @bitmap.mosaic(value, 1) }, 'Mosaic', 5, value
+    yield 'mosaic block_height', -> { @bitmap.mosaic(1, value) }, 'Mosaic', 6, value
+    4.times do |i|
+      yield "mosaic rect #{i}", -> { @bitmap.mosaic(2, 2, Rect.new(*rect[i])) }, 'Mosaic', 1 + i, value
+    end
+    yield 'change_tone red', -> { @bitmap.change_tone(value, 0, 0) }, 'ChangeTone', 1, value
+    yield 'change_tone green', -> { @bitmap.change_tone(0, value, 0) }, 'ChangeTone', 2, value
+    yield 'change_tone blue', -> { @bitmap.change_tone(0, 0, value) }, 'ChangeTone', 3, value
+    yield 'change_tone skip', -> { @bitmap.change_tone(0, 0, 0, value) }, 'ChangeTone', 4, 1
+    yield 'clip_mask offset_x', -> { @bitmap.clip_mask(@other, value) }, 'ClipMask', 2, value
+    yield 'clip_mask offset_y', -> { @bitmap.clip_mask(@other, 0, value) }, 'ClipMask', 3, value
+    yield 'clip_mask outside', -> { @bitmap.clip_mask(@other, 0, 0, value) }, 'ClipMask', 4, byte
+    yield 'resize_cleared width', -> { @bitmap.resize_cleared(value, 1) }, 'ChangeSize', 1, value
+    yield 'resize_cleared height', -> { @bitmap.resize_cleared(1, value) }, 'ChangeSize', 2, value
+    yield 'save_png level', -> { @bitmap.save_png('a.png', value) }, 'PngSaveA', 2, value
+    yield 'save_png filters', -> { @bitmap.save_png('a.png', -1, value) }, 'PngSaveA', 3, value
+  end
+
+  # -2**31 is a negative Bignum in a 32-bit Ruby 1.8, which its bridge
+  # refuses as it stands; 2**30 is the first positive Bignum there.
+  def test_every_numeric_argument_reaches_the_library_whole_through_both_bridges
+    %i[ruby18 ruby19].each do |bridge|
+      [-2**31, -2**30 - 1, 2**30, 2**31 - 1].each do |value|
+        each_numeric_argument(value) do |what, run, export, position, received|
+          Win32API.reset
+          Win32API.bridge = bridge
+          run.call
+          call = Win32API.calls.last
+          assert_equal [export, received], [call.name, call.args[position]], "#{bridge}: #{what} = #{value}"
+        end
+      end
+    end
+  end
+
+  def test_the_stand_in_converts_numbers_as_each_bridge_does
+    api = Win32API.new('vellora', 'Blur', 'ii', 'i')
+    received = lambda do |bridge, value|
+      Win32API.bridge = bridge
+      api.call(1, value)
+      Win32API.calls.last.args[1]
+    end
+    # Ruby 1.8: any Fixnum, a Bignum from -(2**31 - 1) to 2**32 - 1.
+    { -2**30 => -2**30, -(2**31 - 1) => -(2**31 - 1), 2**31 => -2**31, 2**32 - 1 => -1 }.each do |value, int32|
+      assert_equal int32, received[:ruby18, value], value
+    end
+    [-2**31, 2**32, -2**40].each do |value|
+      assert_raises(RangeError, value.to_s) { received[:ruby18, value] }
+    end
+    # Ruby 1.9: any Integer, modulo 2**32.
+    { -2**31 => -2**31, 2**32 + 5 => 5, -2**40 => 0 }.each do |value, int32|
+      assert_equal int32, received[:ruby19, value], value
+    end
   end
 end
 

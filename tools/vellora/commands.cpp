@@ -1,9 +1,16 @@
 #include "commands.h"
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
 
 #include "cli_args.h"
 #include "cli_error.h"
+#include "hostsim.h"
 #include "image_file.h"
 #include "status_text.h"
 #include "vellora.h"

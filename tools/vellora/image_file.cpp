@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <string>
 
 #include "cli_error.h"
 #include "status_text.h"
@@ -15,7 +15,6 @@
 #include <windows.h>
 #else
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace cli {

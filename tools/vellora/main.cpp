@@ -2,7 +2,8 @@
 // host bitmaps, calls the exports by their public names, and writes the
 // results with PngSaveA.
 #include <cstdio>
-#include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,13 @@ int main(int argc, char** argv) {
     return 1;
   } catch (const std::bad_alloc&) {
     std::fprintf(stderr, "vellora %s: out of memory\n", words[1].c_str());
+    return 1;
+  } catch (const std::exception& error) {
+    // Anything else still ends in one line and status 1, not in an abort.
+    std::fprintf(stderr, "vellora %s: %s\n", words[1].c_str(), error.what());
+    return 1;
+  } catch (...) {
+    std::fprintf(stderr, "vellora %s: unexpected failure\n", words[1].c_str());
     return 1;
   }
 }

@@ -4,14 +4,18 @@
 // on it with a few telling arguments, and writes one PNG per result plus a
 // contact sheet composed with BlendBlt.
 #include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli_args.h"
 #include "cli_error.h"
 #include "commands.h"
+#include "hostsim.h"
 #include "image_file.h"
 #include "status_text.h"
 #include "vellora.h"
