@@ -108,11 +108,12 @@ struct Sse2Divide {
     return vellora::sse2::divide_small_quotient(n, d);
   }
 };
-// div255_32 of the low 16 bits of each lane beside div255_16 of the high 16.
+// div255 in 32-bit lanes (on the low 16 bits of each lane) beside div255 in
+// 16-bit lanes (kept in the high 16).
 struct Sse2Div255 {
   __m128i operator()(__m128i n, __m128i) const {
     using namespace vellora::sse2;
-    return or_(div255_32(and_(n, set32(0xFFFF))), and_(div255_16(n), set32(~0xFFFF)));
+    return or_(div255(and_(n, set32(0xFFFF))), and_(div255(n), set32(~0xFFFF)));
   }
 };
 
@@ -129,7 +130,7 @@ void div255_avx2(const uint32_t* n, uint32_t* q) {
   using namespace vellora::avx2;
   V x;
   std::memcpy(&x, n, sizeof x);
-  const V r = or_(div255_32(and_(x, set32(0xFFFF))), and_(div255_16(x), set32(~0xFFFF)));
+  const V r = or_(div255(and_(x, set32(0xFFFF))), and_(div255(x), set32(~0xFFFF)));
   std::memcpy(q, &r, sizeof r);
 }
 VELLORA_AVX2_END
@@ -188,8 +189,8 @@ TEST(DivisionInLanes, SmallQuotientsAreExactForEveryDivisorThatOccurs) {
   }
 }
 
-// div255_32 and div255_16 (in the low and the high half of each 32-bit
-// lane), for every value of their range.
+// div255 in 32-bit and in 16-bit lanes (the low and the high half of each
+// 32-bit lane), for every value of its range.
 TEST(DivisionInLanes, DivisionBy255IsExactOverItsWholeRange) {
   const bool avx2 = vellora::instruction_set_runs(InstructionSet::kAvx2);
   for (uint32_t p = 0; p <= vellora::sse2::kDiv255Max; p += 8) {

@@ -5,9 +5,10 @@
 // each 128-bit lane, so a kernel never has to know how many there are.
 //
 // Pixels in 32-bit lanes come in pairs of vectors (a, b) holding
-// kPairPixels = 2 * kLanes128 consecutive pixels: pixel k of the group is in
-// 128-bit lane k / 2 of a (k even) or of b (k odd), one channel per 32-bit
-// lane in the stored order B, G, R, A.
+// kPairPixels = 2 * kLanes128 consecutive pixels in order, one pixel per
+// 128-bit lane and one channel per 32-bit lane in the stored order B, G, R,
+// A: the first kLanes128 pixels in a, the others in b. So a run of 16-byte
+// records loads into a pair as two plain vector loads.
 //
 // Each exact replacement of a division states its range here, and
 // kernels_test checks every value of that range in both instruction sets.
@@ -92,7 +93,6 @@ inline V subs_u8(V a, V b) { return _mm_subs_epu8(a, b); }
 
 inline bool all_set(V mask) { return _mm_movemask_epi8(mask) == 0xFFFF; }
 inline bool none_set(V mask) { return _mm_movemask_epi8(mask) == 0; }
-
 // a where mask is set, else b.
 inline V select(V mask, V a, V b) { return or_(and_(mask, a), andnot(mask, b)); }
 
@@ -139,10 +139,13 @@ inline void gather_pair(const uint32_t* const* first, V* a, V* b) {
   *b = load(reinterpret_cast<const uint8_t*>(first[1]));
 }
 
-// The inverse of gather_pair.
-inline void scatter_pair(uint32_t* const* first, V a, V b) {
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[0]), a);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[1]), b);
+// The 16-byte record at p in every 128-bit lane.
+inline V record_everywhere(const uint32_t* p) { return load(reinterpret_cast<const uint8_t*>(p)); }
+
+// k in every 32-bit lane of pixel k of the pair.
+inline void pair_indices(V* a, V* b) {
+  *a = set32(0);
+  *b = set32(1);
 }
 
 // values[k] in the alpha lane of pixel k of the pair, 0 in the other lanes.
@@ -158,16 +161,15 @@ inline void store_pair(uint8_t* p, V a, V b) {
   _mm_storel_epi64(reinterpret_cast<__m128i*>(p), packus16(x, x));
 }
 
-// Truncating division by 255 in 16-bit lanes, for every p in 0..65,279
-// (every product of two bytes, and twice a byte times a value below 128):
-//   p / 255 == (p + 1 + (p >> 8)) >> 8
-// Writing p = 255q + r (0 <= r <= 254, q <= 255): p >> 8 is q when r >= q and
-// q - 1 when r < q, so the sum is 256q + r + 1 or 256q + r, both within
-// 256q .. 256q + 255. The sum is at most 65,534, so no lane overflows.
-inline constexpr uint32_t kDiv255Max = 65279;
-inline V div255_16(V p) { return srl16<8>(add16(add16(p, set16(1)), srl16<8>(p))); }
-// The same in 32-bit lanes, for p in 0..kDiv255Max.
-inline V div255_32(V p) { return srl32<8>(add32(add32(p, set32(1)), srl32<8>(p))); }
+// Truncating division by 255 for every p in 0..65,535, in 16-bit lanes or
+// in 32-bit lanes whose high 16 bits are 0 (which stay 0):
+//   p / 255 == (p * 32897) >> 23          (32897 = 0x8081)
+// 32897 / 2^23 exceeds 1 / 255 by 127 / (255 * 2^23). For p = 255q + r
+// (0 <= r <= 254) the product over 2^23 therefore lies between q + r / 255
+// and q + 254 / 255 + 65,535 * 127 / (255 * 2^23) < q + 0.99608 + 0.00390,
+// below q + 1. mulhi gives (p * 32897) >> 16; seven more bits make 23.
+inline constexpr uint32_t kDiv255Max = 65535;
+inline V div255(V p) { return srl16<7>(mulhi_u16(p, set16(static_cast<int16_t>(0x8081)))); }
 
 // Exact truncating division n / d in 32-bit lanes where the quotient is
 // below 256: for every d in 1..kDivisorMax and n in 0 .. 256d - 1. Other
@@ -183,14 +185,29 @@ inline V div255_32(V p) { return srl32<8>(add32(add32(p, set32(1)), srl32<8>(p))
 // byte is the quotient. x stays below 2D <= 2^31, so signed comparisons
 // serve.
 inline constexpr uint32_t kDivisorMax = (1u << 22) - 1;
-inline V divide_small_quotient(V n, V d) {
-  const V d_minus_one = sub32(sll32<8>(d), set32(1));
+// D - 1, the form of the divisor the steps use: prepared once, it serves
+// every dividend divided by the same d.
+inline V prepare_divisor(V d) { return sub32(sll32<8>(d), set32(1)); }
+inline V divide_small_quotient_prepared(V n, V d_minus_one) {
   V x = n;
   for (int step = 0; step < 8; ++step) {
     x = add32(x, x);
     x = sub32(x, and_(gt32(x, d_minus_one), d_minus_one));
   }
   return and_(x, set32(0xFF));
+}
+inline V divide_small_quotient(V n, V d) {
+  return divide_small_quotient_prepared(n, prepare_divisor(d));
+}
+
+// Channel c (0 blue .. 3 alpha) of pixels held one per 32-bit lane.
+template <int C>
+inline V channel(V pixels) {
+  if constexpr (C == 3) {
+    return srl32<24>(pixels);
+  } else {
+    return and_(srl32<8 * C>(pixels), set32(0xFF));
+  }
 }
 
 }  // namespace vellora::sse2
@@ -277,12 +294,9 @@ inline V with_alpha32(V x, V y) { return _mm256_blend_epi32(x, y, 0x88); }
 // Both factors below 2^16, so the low 32 bits of the product are all of it.
 inline V mul32_small(V a, V b) { return _mm256_mullo_epi32(a, b); }
 
-// Pixels 0 and 2 of p widen into a, pixels 1 and 3 into b.
 inline void load_pair(const uint8_t* p, V* a, V* b) {
-  const __m128i x = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)),
-                                      _MM_SHUFFLE(3, 1, 2, 0));
-  *a = _mm256_cvtepu8_epi32(x);
-  *b = _mm256_cvtepu8_epi32(_mm_unpackhi_epi64(x, x));
+  *a = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+  *b = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 8)));
 }
 
 inline V lanes_of(const uint32_t* low, const uint32_t* high) {
@@ -291,48 +305,63 @@ inline V lanes_of(const uint32_t* low, const uint32_t* high) {
   return _mm256_inserti128_si256(_mm256_castsi128_si256(l), h, 1);
 }
 inline void gather_pair(const uint32_t* const* first, V* a, V* b) {
-  *a = lanes_of(first[0], first[2]);
-  *b = lanes_of(first[1], first[3]);
+  *a = lanes_of(first[0], first[1]);
+  *b = lanes_of(first[2], first[3]);
 }
 
-inline void scatter_pair(uint32_t* const* first, V a, V b) {
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[0]), _mm256_castsi256_si128(a));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[2]), _mm256_extracti128_si256(a, 1));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[1]), _mm256_castsi256_si128(b));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(first[3]), _mm256_extracti128_si256(b, 1));
+inline V record_everywhere(const uint32_t* p) {
+  return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+}
+
+inline void pair_indices(V* a, V* b) {
+  *a = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+  *b = _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3);
 }
 
 inline void alpha_pair(const uint32_t* values, V* a, V* b) {
   const auto* v = reinterpret_cast<const int32_t*>(values);
-  *a = _mm256_setr_epi32(0, 0, 0, v[0], 0, 0, 0, v[2]);
-  *b = _mm256_setr_epi32(0, 0, 0, v[1], 0, 0, 0, v[3]);
+  *a = _mm256_setr_epi32(0, 0, 0, v[0], 0, 0, 0, v[1]);
+  *b = _mm256_setr_epi32(0, 0, 0, v[2], 0, 0, 0, v[3]);
 }
 
-// packs32 gives pixels 0, 1 in the low lane and 2, 3 in the high one; the
-// 64-bit permute brings the two halves that hold them together.
+// The packs work within 128-bit lanes: pixels 0 and 2 come out in the low
+// lane, 1 and 3 in the high one, each twice; a 32-bit permute puts them in
+// order.
 inline void store_pair(uint8_t* p, V a, V b) {
   const V x = packs32(a, b);
-  const V bytes = _mm256_permute4x64_epi64(packus16(x, x), _MM_SHUFFLE(3, 1, 2, 0));
+  const V bytes =
+      _mm256_permutevar8x32_epi32(packus16(x, x), _mm256_setr_epi32(0, 4, 1, 5, 0, 4, 1, 5));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(bytes));
 }
 
 inline constexpr uint32_t kDiv255Max = sse2::kDiv255Max;
-inline V div255_16(V p) { return srl16<8>(add16(add16(p, set16(1)), srl16<8>(p))); }
-inline V div255_32(V p) { return srl32<8>(add32(add32(p, set32(1)), srl32<8>(p))); }
+inline V div255(V p) { return srl16<7>(mulhi_u16(p, set16(static_cast<int16_t>(0x8081)))); }
 
 // The division of sse2::divide_small_quotient, with the subtraction done by
 // an unsigned minimum: where 2x >= D, 2x - (D - 1) is the smaller; where
 // 2x < D - 1, 2x - (D - 1) wraps above 2^32 - D > 2x. 2x is even and D - 1
 // odd, so they are never equal.
 inline constexpr uint32_t kDivisorMax = sse2::kDivisorMax;
-inline V divide_small_quotient(V n, V d) {
-  const V d_minus_one = sub32(sll32<8>(d), set32(1));
+inline V prepare_divisor(V d) { return sub32(sll32<8>(d), set32(1)); }
+inline V divide_small_quotient_prepared(V n, V d_minus_one) {
   V x = n;
   for (int step = 0; step < 8; ++step) {
     x = add32(x, x);
     x = _mm256_min_epu32(x, sub32(x, d_minus_one));
   }
   return and_(x, set32(0xFF));
+}
+inline V divide_small_quotient(V n, V d) {
+  return divide_small_quotient_prepared(n, prepare_divisor(d));
+}
+
+template <int C>
+inline V channel(V pixels) {
+  if constexpr (C == 3) {
+    return srl32<24>(pixels);
+  } else {
+    return and_(srl32<8 * C>(pixels), set32(0xFF));
+  }
 }
 
 }  // namespace vellora::avx2

@@ -5,13 +5,14 @@
 //
 // A run goes kPixels pairs at a time. Groups that need no division (in
 // sprites, most pixels are fully transparent or fully opaque) take the short
-// paths; every other group is computed in 32-bit lanes, one pixel per 128-bit
-// lane, with divide_small_quotient for the divisions by a value that changes
-// from pixel to pixel. The pairs left over go to the plain kernel.
+// paths; every other group is computed with each pixel in a 32-bit lane of
+// its own, one color at a time, with divide_small_quotient for the divisions
+// by a value that changes from pixel to pixel. The pairs left over go to the
+// plain kernel.
 
 // ---------------------------------------------------------------------------
 // Modes 0..2 where every pair of the group is one of these (no division but
-// by 255; every dividend by 255 is at most 65,025, within div255_16):
+// by 255; every dividend by 255 is at most 65,025, within div255):
 //   a = 0:                 the destination is left as it is (all three modes)
 //   normal, Ad = 0 or a = 255 (Wd = 0): Cn = Cs, alpha a
 //   normal, As = Ad = 255: L = 255 * op + (255 - op) * 255 = 65,025, so
@@ -26,63 +27,59 @@
 // Cs * a / 255 for the colors of the group's pixels, a given per pixel in
 // 32-bit lanes; the alpha bytes come out as junk.
 inline V scale_colors(V s, V a) {
-  const V lo = div255_16(mullo16(unpacklo8(s, zero()), spread16_low(a)));
-  const V hi = div255_16(mullo16(unpackhi8(s, zero()), spread16_high(a)));
+  const V lo = div255(mullo16(unpacklo8(s, zero()), spread16_low(a)));
+  const V hi = div255(mullo16(unpackhi8(s, zero()), spread16_high(a)));
   return packus16(lo, hi);
 }
 
-// Writes the group and returns true when every pair is one of the cases
-// above; otherwise writes nothing. `opacity` is in every 32-bit lane.
+// The group's result for the pixels that are one of the cases above, with
+// *short_case set in their lanes; the others' lanes are junk.
+// `opacity` is in every 32-bit lane.
 template <int32_t Mode>
-inline bool blend_without_division(uint8_t* d, const uint8_t* s, V opacity) {
+inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
   const V colors = set32(0x00FFFFFF);
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
   const V full = set32(255);
-  const V sv = load(s);
-  const V dv = load(d);
-  const V a = div255_32(mullo16(srl32<24>(sv), opacity));
+  const V a = div255(mullo16(srl32<24>(sv), opacity));
   const V ad = srl32<24>(dv);
   const V keep = eq32(a, zero());
   const V clear_dst = eq32(ad, zero());
   const V opaque_dst = eq32(ad, full);
   // Destination transparent: Cs (normal, add) or 0 (subtract), alpha a.
   const V from_clear = or_(Mode == BLEND_SUBTRACT ? zero() : and_(sv, colors), sll32<24>(a));
-  V simple = or_(keep, clear_dst);
   V from_opaque;
   if constexpr (Mode == BLEND_NORMAL) {
     const V opaque_src = eq32(srl32<24>(sv), full);
-    simple = or_(simple, eq32(a, full));  // a = 255 also has Wd = 0
-    simple = or_(simple, and_(opaque_src, opaque_dst));
-    if (!all_set(simple)) return false;
-    const V cover = or_(clear_dst, eq32(a, full));
+    const V cover = or_(clear_dst, eq32(a, full));  // Wd = 0
+    *short_case = or_(or_(keep, cover), and_(opaque_src, opaque_dst));
+    if (none_set(*short_case)) return dv;             // noise: every pair takes the general path
     const V op16 = or_(opacity, sll32<16>(opacity));  // opacity in every 16-bit lane
     const V inv16 = sub16(set16(255), op16);
-    const V lo = div255_16(
-        add16(mullo16(unpacklo8(sv, zero()), op16), mullo16(unpacklo8(dv, zero()), inv16)));
-    const V hi = div255_16(
-        add16(mullo16(unpackhi8(sv, zero()), op16), mullo16(unpackhi8(dv, zero()), inv16)));
+    const V lo =
+        div255(add16(mullo16(unpacklo8(sv, zero()), op16), mullo16(unpacklo8(dv, zero()), inv16)));
+    const V hi =
+        div255(add16(mullo16(unpackhi8(sv, zero()), op16), mullo16(unpackhi8(dv, zero()), inv16)));
     const V mixed = or_(packus16(lo, hi), alpha_bits);
     const V covered = or_(and_(sv, colors), sll32<24>(a));
     from_opaque = select(cover, covered, mixed);
   } else {
-    simple = or_(simple, opaque_dst);
-    if (!all_set(simple)) return false;
+    *short_case = or_(or_(keep, clear_dst), opaque_dst);
+    if (none_set(*short_case)) return dv;
     const V scaled = and_(scale_colors(sv, a), colors);
     const V moved = Mode == BLEND_ADD ? adds_u8(dv, scaled) : subs_u8(dv, scaled);
     from_opaque = or_(moved, alpha_bits);
   }
-  store(d, select(keep, dv, select(clear_dst, from_clear, from_opaque)));
-  return true;
+  return select(keep, dv, select(clear_dst, from_clear, from_opaque));
 }
 
 // ---------------------------------------------------------------------------
-// Modes 0..2 in general, one pixel per 128-bit lane (s, d in 32-bit lanes):
+// Modes 0..2 in general, each pixel in a 32-bit lane of its own (s, d the
+// group's source and destination pixels as loaded) and each color in turn:
 //   Ws = As * op (at most 65,025), a = Ws / 255, Wd = (255 - a) * Ad,
 //   L = Ws + Wd (at most 255 * a + 254 + (255 - a) * 255 <= 65,279).
 //   normal:   Cn = (Cs * Ws + Cd * Wd) / L, a weighted mean of bytes, so
-//             below 256; alpha = L / 255, below 256 since L < 65,280. Where
-//             Wd = 0 the quotient is Cs * Ws / Ws = Cs and the alpha a, as
-//             they should be.
+//             below 256; alpha = L / 255. Where Wd = 0 the quotient is
+//             Cs * Ws / Ws = Cs and the alpha a, as they should be.
 //   add, subtract: lo = min(Ad, a), hi = max(Ad, a) (at least 1, since
 //             a is); the pixel of the lower alpha is scaled by lo / hi
 //             (Cs * a / Ad where Ad >= a, which for Ad = a is Cs, else
@@ -90,46 +87,72 @@ inline bool blend_without_division(uint8_t* d, const uint8_t* s, V opacity) {
 //             at most 255, or Cd - Cs at least 0; alpha = hi.
 // Every quotient is below 256 and every divisor below 2^17, within
 // divide_small_quotient. Where a = 0 the destination is kept.
+
+// The parts of the formulas that every color of a pixel shares.
+struct WeightedPixels {
+  V a;          // the effective source alpha
+  V ws, wd;     // normal: the weights
+  V scale_dst;  // add, subtract: Ad < a, the destination's color is scaled
+  V lo;         // add, subtract: the factor of the scaled color
+  V divisor;    // L (normal) or hi (add, subtract), prepared
+  V alpha;      // the new alpha, in place
+};
+
 template <int32_t Mode>
-inline V blend_weighted(V s, V d, V opacity) {
-  const V ws = mullo16(alpha32(s), opacity);  // below 2^16: the low 16 bits are all of it
-  const V a = div255_32(ws);
-  const V ad = alpha32(d);
-  V out;
+inline WeightedPixels weighted_pixels(V s, V d, V opacity) {
+  WeightedPixels w;
+  const V ad = channel<3>(d);
+  w.ws = mullo16(channel<3>(s), opacity);  // below 2^16: the low 16 bits are all of it
+  w.a = div255(w.ws);
   if constexpr (Mode == BLEND_NORMAL) {
-    const V wd = mullo16(sub32(set32(255), a), ad);
-    const V l = add32(ws, wd);
-    const V numerators = with_alpha32(add32(mul32_small(s, ws), mul32_small(d, wd)), l);
-    out = divide_small_quotient(numerators, with_alpha32(l, set32(255)));
+    w.wd = mullo16(sub32(set32(255), w.a), ad);
+    const V l = add32(w.ws, w.wd);
+    w.divisor = prepare_divisor(l);
+    w.alpha = sll32<24>(div255(l));
   } else {
-    const V scale_dst = gt32(a, ad);  // Ad < a
-    const V lo = select(scale_dst, ad, a);
-    const V hi = select(scale_dst, a, ad);
-    const V scaled = divide_small_quotient(mullo16(select(scale_dst, d, s), lo), hi);
-    const V left = select(scale_dst, scaled, d);
-    const V right = select(scale_dst, s, scaled);
-    // Both terms are at most 255, so 16-bit minimums serve in 32-bit lanes.
-    const V colors =
-        Mode == BLEND_ADD ? min16(add32(left, right), set32(255)) : sub32(left, min16(left, right));
-    out = with_alpha32(colors, hi);
+    w.scale_dst = gt32(w.a, ad);
+    w.lo = select(w.scale_dst, ad, w.a);
+    const V hi = select(w.scale_dst, w.a, ad);
+    w.divisor = prepare_divisor(hi);
+    w.alpha = sll32<24>(hi);
   }
-  return select(eq32(a, zero()), d, out);
+  return w;
+}
+
+// Color C of the group's new pixels, in place.
+template <int32_t Mode, int C>
+inline V weighted_color(V s, V d, const WeightedPixels& w) {
+  const V cs = channel<C>(s), cd = channel<C>(d);
+  V cn;
+  if constexpr (Mode == BLEND_NORMAL) {
+    const V numerator = add32(mul32_small(cs, w.ws), mul32_small(cd, w.wd));
+    cn = divide_small_quotient_prepared(numerator, w.divisor);
+  } else {
+    const V scaled =
+        divide_small_quotient_prepared(mullo16(select(w.scale_dst, cd, cs), w.lo), w.divisor);
+    const V left = select(w.scale_dst, scaled, cd);
+    const V right = select(w.scale_dst, cs, scaled);
+    // Both terms are at most 255, so 16-bit minimums serve in 32-bit lanes.
+    cn =
+        Mode == BLEND_ADD ? min16(add32(left, right), set32(255)) : sub32(left, min16(left, right));
+  }
+  return sll32<8 * C>(cn);
 }
 
 template <int32_t Mode>
-inline void blend_weighted_pairs(uint8_t* d, const uint8_t* s, V opacity) {
-  V sa, sb, da, db;
-  load_pair(s, &sa, &sb);
-  load_pair(d, &da, &db);
-  store_pair(d, blend_weighted<Mode>(sa, da, opacity), blend_weighted<Mode>(sb, db, opacity));
+inline V blend_weighted(V s, V d, V opacity) {
+  const WeightedPixels w = weighted_pixels<Mode>(s, d, opacity);
+  const V out = or_(or_(weighted_color<Mode, 0>(s, d, w), weighted_color<Mode, 1>(s, d, w)),
+                    or_(weighted_color<Mode, 2>(s, d, w), w.alpha));
+  return select(eq32(w.a, zero()), d, out);
 }
 
 // ---------------------------------------------------------------------------
 // Modes 3..7 on premultiplied values Ps = Cs * As / 255, Pd = Cd * Ad / 255.
 
 // Multiply, screen and overlay, two pixels per 128-bit lane in 16-bit lanes;
-// every division is by 255 and every dividend at most 65,279, so div255_16
-// is exact:
+// every division is by 255 and every dividend at most 2 * 255 * 127 =
+// 64,770 in the lanes whose result is used, so div255 is exact:
 //   multiply: Ps * Pd / 255
 //   screen:   255 - (255 - Ps) * (255 - Pd) / 255
 //   overlay:  Pd < 128: 2 * Ps * Pd / 255 (at most 2 * 255 * 127 = 64,770)
@@ -138,19 +161,19 @@ inline void blend_weighted_pairs(uint8_t* d, const uint8_t* s, V opacity) {
 // The alpha lanes compute nonsense that the caller replaces with 255.
 template <int32_t Mode>
 inline V premultiplied_lanes(V s, V d) {
-  const V ps = div255_16(mullo16(s, alpha16(s)));
-  const V pd = div255_16(mullo16(d, alpha16(d)));
+  const V ps = div255(mullo16(s, alpha16(s)));
+  const V pd = div255(mullo16(d, alpha16(d)));
   const V c255 = set16(255);
   if constexpr (Mode == BLEND_MULTIPLY) {
-    return div255_16(mullo16(ps, pd));
+    return div255(mullo16(ps, pd));
   } else if constexpr (Mode == BLEND_SCREEN) {
-    return sub16(c255, div255_16(mullo16(sub16(c255, ps), sub16(c255, pd))));
+    return sub16(c255, div255(mullo16(sub16(c255, ps), sub16(c255, pd))));
   } else {
     const V low = lt16(pd, set16(128));
-    // Lanes that take the second branch compute the first with Pd cut to
-    // 127, which keeps its dividend in range; the result is not used.
-    const V first = div255_16(sll16<1>(mullo16(ps, min16(pd, set16(127)))));
-    const V sum = sub16(add16(ps, pd), div255_16(mullo16(ps, pd)));
+    // Lanes that take the second branch compute junk in the first (its
+    // product wraps), which is not used.
+    const V first = div255(sll16<1>(mullo16(ps, pd)));
+    const V sum = sub16(add16(ps, pd), div255(mullo16(ps, pd)));
     const V second = sub16(sll16<1>(sum), c255);
     return select(low, first, second);
   }
@@ -159,76 +182,90 @@ inline V premultiplied_lanes(V s, V d) {
 // Color dodge and burn divide by a different amount in every channel. With
 // N the dividend and D the divisor of the quotient, a quotient of 255 or
 // more is all that "at most 255" (dodge) or "at least 0" (burn, 255 - q)
-// needs to know, and N >= 255 * D says it; otherwise N < 255 * D and
-// divide_small_quotient gives the quotient exactly:
+// needs to know; otherwise N < 255 * D and divide_small_quotient gives the
+// quotient exactly:
 //   dodge: Ps = 255: 255; else min(Pd * 255 / (255 - Ps), 255)
+//          N = Pd * 255 >= 255 * (255 - Ps)  exactly when  Ps + Pd >= 255
 //   burn:  Ps = 0: 0;     else max(255 - (255 - Pd) * 255 / Ps, 0)
-// D = 0 (the Ps = 255 of dodge, the Ps = 0 of burn) makes 255 * D - 1 = -1,
-// which every N exceeds: those lanes take the saturated value as they
-// should. Every product is at most 65,025 and stays in the low 16 bits.
+//          N = (255 - Pd) * 255 >= 255 * Ps  exactly when  Ps + Pd <= 255
+// The cases Ps = 255 (dodge) and Ps = 0 (burn) fall in those too, and take
+// the saturated value as they should. Each pixel in a 32-bit lane of its own,
+// each color in turn; every product is at most 65,025.
+template <int32_t Mode, int C>
+inline V dodge_or_burn_color(V s, V d, V as, V ad) {
+  const V c255 = set32(255);
+  const V ps = div255(mullo16(channel<C>(s), as));
+  const V pd = div255(mullo16(channel<C>(d), ad));
+  const V sum = add32(ps, pd);
+  V cn;
+  if constexpr (Mode == BLEND_COLOR_DODGE) {
+    const V q = divide_small_quotient(mullo16(pd, c255), sub32(c255, ps));
+    cn = select(gt32(sum, set32(254)), c255, q);
+  } else {
+    const V q = divide_small_quotient(mullo16(sub32(c255, pd), c255), ps);
+    cn = select(gt32(sum, c255), sub32(c255, q), zero());
+  }
+  return sll32<8 * C>(cn);
+}
+
 template <int32_t Mode>
 inline V dodge_or_burn(V s, V d) {
-  const V c255 = set32(255);
-  const V ps = div255_32(mullo16(s, alpha32(s)));
-  const V pd = div255_32(mullo16(d, alpha32(d)));
-  const V n = mullo16(Mode == BLEND_COLOR_DODGE ? pd : sub32(c255, pd), c255);
-  const V divisor = Mode == BLEND_COLOR_DODGE ? sub32(c255, ps) : ps;
-  const V saturated = gt32(n, sub32(mullo16(divisor, c255), set32(1)));
-  const V q = divide_small_quotient(n, divisor);
-  const V colors = Mode == BLEND_COLOR_DODGE ? select(saturated, c255, q)
-                                             : select(saturated, zero(), sub32(c255, q));
-  return with_alpha32(colors, c255);
+  const V as = channel<3>(s), ad = channel<3>(d);
+  return or_(
+      or_(dodge_or_burn_color<Mode, 0>(s, d, as, ad), dodge_or_burn_color<Mode, 1>(s, d, as, ad)),
+      or_(dodge_or_burn_color<Mode, 2>(s, d, as, ad), set32(static_cast<int32_t>(0xFF000000u))));
 }
 
+// Where a source is fully transparent (Ps = 0) no division is needed: dodge
+// gives Pd * 255 / 255 = Pd and burn gives 0. The group's result for those
+// pixels, with *short_case set in their lanes; the others' lanes are junk.
 template <int32_t Mode>
-inline void dodge_or_burn_pairs(uint8_t* d, const uint8_t* s) {
-  V sa, sb, da, db;
-  load_pair(s, &sa, &sb);
-  load_pair(d, &da, &db);
-  store_pair(d, dodge_or_burn<Mode>(sa, da), dodge_or_burn<Mode>(sb, db));
-}
-
-// A group whose sources are all fully transparent (Ps = 0) needs no
-// division: dodge gives Pd * 255 / 255 = Pd and burn gives 0. Writes the
-// group and returns true, or writes nothing.
-template <int32_t Mode>
-inline bool dodge_or_burn_clear_sources(uint8_t* d, const uint8_t* s) {
+inline V dodge_or_burn_clear_sources(V sv, V dv, V* short_case) {
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
-  if (!all_set(eq32(and_(load(s), alpha_bits), zero()))) return false;
+  *short_case = eq32(and_(sv, alpha_bits), zero());
+  if (none_set(*short_case)) return dv;
   V out = zero();
   if constexpr (Mode == BLEND_COLOR_DODGE) {
-    const V dv = load(d);
     const V lo = unpacklo8(dv, zero()), hi = unpackhi8(dv, zero());
-    out = packus16(div255_16(mullo16(lo, alpha16(lo))), div255_16(mullo16(hi, alpha16(hi))));
+    out = packus16(div255(mullo16(lo, alpha16(lo))), div255(mullo16(hi, alpha16(hi))));
   }
-  store(d, or_(out, alpha_bits));
-  return true;
+  return or_(out, alpha_bits);
 }
 
 // ---------------------------------------------------------------------------
+
+// Modes 0, 1, 2, 4 and 5: the short results where they serve (in sprites,
+// most pixels), the general computation where any pixel needs it.
+template <int32_t Mode>
+inline void blend_group_with_divisions(uint8_t* d, const uint8_t* s, V opacity) {
+  const V sv = load(s), dv = load(d);
+  V short_case;
+  const V out = Mode <= BLEND_SUBTRACT ? blend_without_division<Mode>(sv, dv, opacity, &short_case)
+                                       : dodge_or_burn_clear_sources<Mode>(sv, dv, &short_case);
+  if (all_set(short_case)) {
+    store(d, out);
+    return;
+  }
+  const V full =
+      Mode <= BLEND_SUBTRACT ? blend_weighted<Mode>(sv, dv, opacity) : dodge_or_burn<Mode>(sv, dv);
+  store(d, select(short_case, out, full));
+}
 
 template <int32_t Mode>
 inline void blend_run_vector(uint8_t* d, const uint8_t* s, int32_t n, int32_t opacity) {
   const V op = set32(opacity);
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
-  constexpr size_t kPairBytes = kPairPixels * kBytesPerPixel;
   int32_t i = 0;
   for (; i + kPixels <= n; i += kPixels) {
     uint8_t* dg = d + static_cast<size_t>(i) * kBytesPerPixel;
     const uint8_t* sg = s + static_cast<size_t>(i) * kBytesPerPixel;
-    if constexpr (Mode <= BLEND_SUBTRACT) {
-      if (blend_without_division<Mode>(dg, sg, op)) continue;
-      blend_weighted_pairs<Mode>(dg, sg, op);
-      blend_weighted_pairs<Mode>(dg + kPairBytes, sg + kPairBytes, op);
-    } else if constexpr (Mode == BLEND_COLOR_DODGE || Mode == BLEND_COLOR_BURN) {
-      if (dodge_or_burn_clear_sources<Mode>(dg, sg)) continue;
-      dodge_or_burn_pairs<Mode>(dg, sg);
-      dodge_or_burn_pairs<Mode>(dg + kPairBytes, sg + kPairBytes);
-    } else {
+    if constexpr (Mode == BLEND_MULTIPLY || Mode == BLEND_SCREEN || Mode == BLEND_OVERLAY) {
       const V sv = load(sg), dv = load(dg);
       const V lo = premultiplied_lanes<Mode>(unpacklo8(sv, zero()), unpacklo8(dv, zero()));
       const V hi = premultiplied_lanes<Mode>(unpackhi8(sv, zero()), unpackhi8(dv, zero()));
       store(dg, or_(packus16(lo, hi), alpha_bits));
+    } else {
+      blend_group_with_divisions<Mode>(dg, sg, op);
     }
   }
   blend_pairs<InstructionSet::kPlain>(d + static_cast<size_t>(i) * kBytesPerPixel,

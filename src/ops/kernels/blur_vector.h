@@ -11,12 +11,14 @@
 inline V weighted32(V x) { return mullo16(x, with_alpha32(alpha32(x), set32(1))); }
 
 // The means of window sums, with each window's sample count in the alpha lane
-// of `counts`. A color sum is at most 255 * alpha_sum (a weighted mean of
-// bytes), an alpha sum below 256 * count and at most 2,001 * 255 = 510,255:
-// within divide_small_quotient. Faded windows (alpha_sum < count) also keep
-// every divisor they would have had from being 0 elsewhere.
+// of `counts` (the other lanes are not read). A color sum is at most 255 * alpha_sum (a weighted
+// mean of bytes), an alpha sum below 256 * count and at most 2,001 * 255 = 510,255: within
+// divide_small_quotient. Faded windows (alpha_sum < count) also keep every divisor they would have
+// had from being 0 elsewhere.
 inline V window_means(V sums, V counts) {
   const V alpha_sum = alpha32(sums);
+  // Wholly transparent windows, common in sprites, need no division.
+  if (all_set(eq32(alpha_sum, zero()))) return zero();
   const V faded = gt32(alpha32(counts), alpha_sum);
   return andnot(faded, divide_small_quotient(sums, with_alpha32(alpha_sum, counts)));
 }
@@ -62,29 +64,70 @@ inline void running_sums(const uint8_t* row, int32_t width, uint32_t* prefix) {
 }
 
 // The row pass: each window's sums from two running sums, kPairPixels
-// windows at a time. A last group that runs past the row repeats its last
-// column and stores only what belongs to the row.
+// windows at a time. For a group whose windows' first ends are all past the
+// row's start (or all clamped to it), and whose last ends are all before the
+// row's end (or all clamped to it), each end is a run of consecutive running
+// sums (or one sum for all), and the windows' sample counts step by -1, 0 or
+// 1 from one to the next; in the other groups each window's ends are found
+// one by one. A last group that runs past the row repeats its last column
+// and stores only what belongs to the row.
 inline void blur_row_means_vector(const uint8_t* row, int32_t width, int32_t r, uint32_t* prefix,
                                   uint8_t* means) {
   running_sums(row, width, prefix);
+  const V row_total = record_everywhere(prefix + 4 * width);  // the end of every clamped window
+  V index_a, index_b;
+  pair_indices(&index_a, &index_b);
   const uint32_t* first[kPairPixels];
   const uint32_t* end[kPairPixels];
   uint32_t counts[kPairPixels];
   for (int32_t j = 0; j < width; j += kPairPixels) {
-    for (int k = 0; k < kPairPixels; ++k) {
-      const int32_t c = std::min(j + k, width - 1);
-      const int32_t lo = std::max(c - r, 0);
-      const int32_t hi = std::min(c + r, width - 1) + 1;
-      first[k] = prefix + 4 * lo;
-      end[k] = prefix + 4 * hi;
-      counts[k] = static_cast<uint32_t>(hi - lo);
+    const int32_t lo = j - r, hi = j + r + 1;  // the first window's ends, unclamped
+    const bool lo_runs = lo >= 0, lo_clamped = lo + kPairPixels - 1 <= 0;
+    const bool hi_runs = hi + kPairPixels - 1 <= width, hi_clamped = hi >= width;
+    V sum_a, sum_b, count_a, count_b;
+    if ((lo_runs || lo_clamped) && (hi_runs || hi_clamped) && j + kPairPixels <= width) {
+      // Running sum 0 is all zero: a clamped first end adds nothing.
+      V la = zero(), lb = zero(), ha = row_total, hb = row_total;
+      if (lo_runs) {
+        const auto* at = reinterpret_cast<const uint8_t*>(prefix + 4 * lo);
+        la = load(at);
+        lb = load(at + 16 * kLanes128);
+      }
+      if (hi_runs) {
+        const auto* at = reinterpret_cast<const uint8_t*>(prefix + 4 * hi);
+        ha = load(at);
+        hb = load(at + 16 * kLanes128);
+      }
+      sum_a = sub32(ha, la);
+      sum_b = sub32(hb, lb);
+      const V base = set32((hi_runs ? hi : width) - (lo_runs ? lo : 0));
+      if (hi_runs == lo_runs) {
+        count_a = count_b = base;
+      } else if (hi_runs) {
+        count_a = add32(base, index_a);
+        count_b = add32(base, index_b);
+      } else {
+        count_a = sub32(base, index_a);
+        count_b = sub32(base, index_b);
+      }
+    } else {
+      for (int k = 0; k < kPairPixels; ++k) {
+        const int32_t c = std::min(j + k, width - 1);
+        const int32_t window_lo = std::max(c - r, 0);
+        const int32_t window_hi = std::min(c + r, width - 1) + 1;
+        first[k] = prefix + 4 * window_lo;
+        end[k] = prefix + 4 * window_hi;
+        counts[k] = static_cast<uint32_t>(window_hi - window_lo);
+      }
+      V la, lb, ha, hb;
+      gather_pair(first, &la, &lb);
+      gather_pair(end, &ha, &hb);
+      alpha_pair(counts, &count_a, &count_b);
+      sum_a = sub32(ha, la);
+      sum_b = sub32(hb, lb);
     }
-    V la, lb, ha, hb, ca, cb;
-    gather_pair(first, &la, &lb);
-    gather_pair(end, &ha, &hb);
-    alpha_pair(counts, &ca, &cb);
-    const V qa = window_means(sub32(ha, la), ca);
-    const V qb = window_means(sub32(hb, lb), cb);
+    const V qa = window_means(sum_a, count_a);
+    const V qb = window_means(sum_b, count_b);
     uint8_t* to = means + 4 * j;
     if (j + kPairPixels <= width) {
       store_pair(to, qa, qb);
@@ -96,8 +139,7 @@ inline void blur_row_means_vector(const uint8_t* row, int32_t width, int32_t r, 
   }
 }
 
-// The column pass: the sums of kPairPixels columns are kept as the two
-// vectors of their pair, one after the other, a layout of this kernel's own;
+// The column pass: each column's four sums, kPairPixels columns at a time;
 // the columns past the last whole group are the plain kernel's.
 inline void blur_column_step_vector(uint32_t* sums, const uint8_t* leaving, const uint8_t* entering,
                                     int32_t width, uint32_t count, uint8_t* out) {

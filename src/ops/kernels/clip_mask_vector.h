@@ -4,9 +4,9 @@
 // Pixels t whose alphas become m * alpha / 255, m given per pixel in the low
 // byte of its 32-bit lane (0..255, the rest of the lane 0); colors kept. The
 // product sits in the low 16 bits of each lane, at most 65,025, and the high
-// 16 bits stay 0: within div255_16's range.
+// 16 bits stay 0: within div255's range.
 inline V clip_alphas(V t, V m) {
-  const V q = div255_16(mullo16(srl32<24>(t), m));
+  const V q = div255(mullo16(srl32<24>(t), m));
   return or_(and_(t, set32(0x00FFFFFF)), sll32<24>(q));
 }
 
