@@ -10,8 +10,10 @@
 // A: the first kLanes128 pixels in a, the others in b. So a run of 16-byte
 // records loads into a pair as two plain vector loads.
 //
-// Each exact replacement of a division states its range here, and
-// kernels_test checks every value of that range in both instruction sets.
+// The helpers built on these primitives, the same for every instruction set
+// (among them the exact replacements of division, each with its range),
+// are in ops/simd_derived.h, which each namespace includes; kernels_test
+// checks every value of those ranges in both instruction sets.
 #pragma once
 
 #include <cstdint>
@@ -161,54 +163,14 @@ inline void store_pair(uint8_t* p, V a, V b) {
   _mm_storel_epi64(reinterpret_cast<__m128i*>(p), packus16(x, x));
 }
 
-// Truncating division by 255 for every p in 0..65,535, in 16-bit lanes or
-// in 32-bit lanes whose high 16 bits are 0 (which stay 0):
-//   p / 255 == (p * 32897) >> 23          (32897 = 0x8081)
-// 32897 / 2^23 exceeds 1 / 255 by 127 / (255 * 2^23). For p = 255q + r
-// (0 <= r <= 254) the product over 2^23 therefore lies between q + r / 255
-// and q + 254 / 255 + 65,535 * 127 / (255 * 2^23) < q + 0.99608 + 0.00390,
-// below q + 1. mulhi gives (p * 32897) >> 16; seven more bits make 23.
-inline constexpr uint32_t kDiv255Max = 65535;
-inline V div255(V p) { return srl16<7>(mulhi_u16(p, set16(static_cast<int16_t>(0x8081)))); }
-
-// Exact truncating division n / d in 32-bit lanes where the quotient is
-// below 256: for every d in 1..kDivisorMax and n in 0 .. 256d - 1. Other
-// lanes get an unspecified value.
-//
-// Restoring division by D = d * 256, one quotient bit per step, the bits
-// collected in the low byte of x itself: x starts as n, and each of eight
-// steps doubles x and, when x >= D, subtracts D - 1 (takes D away and sets the
-// new low bit). After k steps x = r_k + Q_k, where Q_k < 2^k is the quotient
-// so far and r_k = 2^k n - Q_k D < D is a multiple of 2^k: the low bits can
-// never carry into the comparison, which therefore decides the bit as long
-// division does. After eight steps x = 256 (n mod d) + n / d, and the low
-// byte is the quotient. x stays below 2D <= 2^31, so signed comparisons
-// serve.
-inline constexpr uint32_t kDivisorMax = (1u << 22) - 1;
-// D - 1, the form of the divisor the steps use: prepared once, it serves
-// every dividend divided by the same d.
-inline V prepare_divisor(V d) { return sub32(sll32<8>(d), set32(1)); }
-inline V divide_small_quotient_prepared(V n, V d_minus_one) {
-  V x = n;
-  for (int step = 0; step < 8; ++step) {
-    x = add32(x, x);
-    x = sub32(x, and_(gt32(x, d_minus_one), d_minus_one));
-  }
-  return and_(x, set32(0xFF));
-}
-inline V divide_small_quotient(V n, V d) {
-  return divide_small_quotient_prepared(n, prepare_divisor(d));
+// One step of divide_small_quotient: x doubled, less d_minus_one where the
+// double exceeds it. x stays below 2^31, so a signed comparison serves.
+inline V division_step(V x, V d_minus_one) {
+  x = add32(x, x);
+  return sub32(x, and_(gt32(x, d_minus_one), d_minus_one));
 }
 
-// Channel c (0 blue .. 3 alpha) of pixels held one per 32-bit lane.
-template <int C>
-inline V channel(V pixels) {
-  if constexpr (C == 3) {
-    return srl32<24>(pixels);
-  } else {
-    return and_(srl32<8 * C>(pixels), set32(0xFF));
-  }
-}
+#include "ops/simd_derived.h"
 
 }  // namespace vellora::sse2
 
@@ -334,35 +296,16 @@ inline void store_pair(uint8_t* p, V a, V b) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(bytes));
 }
 
-inline constexpr uint32_t kDiv255Max = sse2::kDiv255Max;
-inline V div255(V p) { return srl16<7>(mulhi_u16(p, set16(static_cast<int16_t>(0x8081)))); }
-
-// The division of sse2::divide_small_quotient, with the subtraction done by
-// an unsigned minimum: where 2x >= D, 2x - (D - 1) is the smaller; where
-// 2x < D - 1, 2x - (D - 1) wraps above 2^32 - D > 2x. 2x is even and D - 1
-// odd, so they are never equal.
-inline constexpr uint32_t kDivisorMax = sse2::kDivisorMax;
-inline V prepare_divisor(V d) { return sub32(sll32<8>(d), set32(1)); }
-inline V divide_small_quotient_prepared(V n, V d_minus_one) {
-  V x = n;
-  for (int step = 0; step < 8; ++step) {
-    x = add32(x, x);
-    x = _mm256_min_epu32(x, sub32(x, d_minus_one));
-  }
-  return and_(x, set32(0xFF));
-}
-inline V divide_small_quotient(V n, V d) {
-  return divide_small_quotient_prepared(n, prepare_divisor(d));
+// The step of divide_small_quotient with the subtraction done by an unsigned
+// minimum: where 2x > D - 1, 2x - (D - 1) is the smaller; where 2x < D - 1,
+// 2x - (D - 1) wraps above 2^32 - D > 2x. 2x is even and D - 1 odd, so they
+// are never equal.
+inline V division_step(V x, V d_minus_one) {
+  x = add32(x, x);
+  return _mm256_min_epu32(x, sub32(x, d_minus_one));
 }
 
-template <int C>
-inline V channel(V pixels) {
-  if constexpr (C == 3) {
-    return srl32<24>(pixels);
-  } else {
-    return and_(srl32<8 * C>(pixels), set32(0xFF));
-  }
-}
+#include "ops/simd_derived.h"
 
 }  // namespace vellora::avx2
 VELLORA_AVX2_END

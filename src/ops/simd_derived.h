@@ -1,0 +1,48 @@
+// Vector helpers built on the primitives of ops/simd.h, the same for every
+// instruction set: ops/simd.h includes this inside each instruction set's
+// namespace, after its primitives.
+
+// Truncating division by 255 for every p in 0..65,535, in 16-bit lanes or
+// in 32-bit lanes whose high 16 bits are 0 (which stay 0):
+//   p / 255 == (p * 32897) >> 23          (32897 = 0x8081)
+// 32897 / 2^23 exceeds 1 / 255 by 127 / (255 * 2^23). For p = 255q + r
+// (0 <= r <= 254) the product over 2^23 therefore lies between q + r / 255
+// and q + 254 / 255 + 65,535 * 127 / (255 * 2^23) < q + 0.99608 + 0.00390,
+// below q + 1. mulhi gives (p * 32897) >> 16; seven more bits make 23.
+inline constexpr uint32_t kDiv255Max = 65535;
+inline V div255(V p) { return srl16<7>(mulhi_u16(p, set16(static_cast<int16_t>(0x8081)))); }
+
+// Exact truncating division n / d in 32-bit lanes where the quotient is
+// below 256: for every d in 1..kDivisorMax and n in 0 .. 256d - 1. Other
+// lanes get an unspecified value.
+//
+// Restoring division by D = d * 256, one quotient bit per step, the bits
+// collected in the low byte of x itself: x starts as n, and each of eight
+// steps doubles x and, when x >= D, subtracts D - 1 (takes D away and sets the
+// new low bit). After k steps x = r_k + Q_k, where Q_k < 2^k is the quotient
+// so far and r_k = 2^k n - Q_k D < D is a multiple of 2^k: the low bits can
+// never carry into the comparison, which therefore decides the bit as long
+// division does. After eight steps x = 256 (n mod d) + n / d, and the low
+// byte is the quotient. x stays below 2D <= 2^31.
+inline constexpr uint32_t kDivisorMax = (1u << 22) - 1;
+// D - 1, the form of the divisor the steps use: prepared once, it serves
+// every dividend divided by the same d.
+inline V prepare_divisor(V d) { return sub32(sll32<8>(d), set32(1)); }
+inline V divide_small_quotient_prepared(V n, V d_minus_one) {
+  V x = n;
+  for (int step = 0; step < 8; ++step) x = division_step(x, d_minus_one);
+  return and_(x, set32(0xFF));
+}
+inline V divide_small_quotient(V n, V d) {
+  return divide_small_quotient_prepared(n, prepare_divisor(d));
+}
+
+// Channel c (0 blue .. 3 alpha) of pixels held one per 32-bit lane.
+template <int C>
+inline V channel(V pixels) {
+  if constexpr (C == 3) {
+    return srl32<24>(pixels);
+  } else {
+    return and_(srl32<8 * C>(pixels), set32(0xFF));
+  }
+}
