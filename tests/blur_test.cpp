@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <tuple>
@@ -30,19 +29,6 @@ std::vector<Pixel> reference_blur(const std::vector<Pixel>& image, int32_t w, in
   vtest::Copy copy(*bitmap_of(w, h, image));
   reference::blur(copy.pixels, radius);
   return copy.image();
-}
-
-// Random pixels whose alphas lean towards the small values where the
-// fade-out rule and the truncations decide the result.
-std::vector<Pixel> random_image(int32_t w, int32_t h, std::mt19937& rng) {
-  static const uint8_t kAlphas[] = {0, 0, 1, 2, 3, 127, 254, 255, 255};
-  std::vector<Pixel> image(static_cast<size_t>(w) * h);
-  const bool mostly_small_alpha = rng() % 2 == 0;
-  for (Pixel& p : image) {
-    for (int k = 0; k < 3; ++k) p[k] = static_cast<uint8_t>(rng());
-    p[3] = mostly_small_alpha ? kAlphas[rng() % std::size(kAlphas)] : static_cast<uint8_t>(rng());
-  }
-  return image;
 }
 
 TEST(BlurArguments, RadiusZeroOrBelowChangesNothing) {
@@ -147,7 +133,7 @@ TEST(BlurPasses, OnePixelWideBlursOnlyDownAndOneHighOnlyAcross) {
   // line of one sample changes anything but a transparent pixel's color.
   std::mt19937 rng(13);
   for (int32_t radius : {1, 2, 5, 40}) {
-    const std::vector<Pixel> line = random_image(37, 1, rng);
+    const std::vector<Pixel> line = vtest::random_image(37, 1, rng);
     hostsim::BitmapPtr across = bitmap_of(37, 1, line);
     hostsim::BitmapPtr down = bitmap_of(1, 37, line);
     ASSERT_EQ(Blur(hostsim::handle_of(*across), radius), VELLORA_OK);
@@ -185,7 +171,7 @@ TEST(BlurRadius, AboveOneThousandActsAsOneThousand) {
 TEST(BlurRadius, CoveringTheWholeBitmapMakesEveryPixelTheSame) {
   std::mt19937 rng(14);
   for (auto [w, h, radius] : {std::tuple{7, 5, 6}, {7, 5, 100}, {3, 9, 8}, {12, 12, 11}}) {
-    const std::vector<Pixel> image = random_image(w, h, rng);
+    const std::vector<Pixel> image = vtest::random_image(w, h, rng);
     hostsim::BitmapPtr bitmap = bitmap_of(w, h, image);
     ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), radius), VELLORA_OK);
     const std::vector<Pixel> out = image_of(*bitmap);
@@ -202,7 +188,7 @@ TEST(BlurPasses, RunningSumsMatchWindowsSummedAfresh) {
     const int32_t w = 1 + static_cast<int32_t>(rng() % 13);
     const int32_t h = 1 + static_cast<int32_t>(rng() % 13);
     const int32_t radius = 1 + static_cast<int32_t>(rng() % 15);
-    const std::vector<Pixel> image = random_image(w, h, rng);
+    const std::vector<Pixel> image = vtest::random_image(w, h, rng);
     hostsim::BitmapPtr bitmap = bitmap_of(w, h, image);
     ASSERT_EQ(Blur(hostsim::handle_of(*bitmap), radius), VELLORA_OK);
     ASSERT_EQ(image_of(*bitmap), reference_blur(image, w, h, radius))

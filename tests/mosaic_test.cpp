@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <iterator>
 #include <random>
 #include <tuple>
 #include <utility>
@@ -36,17 +35,6 @@ std::vector<Pixel> reference_mosaic(const std::vector<Pixel>& image, int32_t w, 
   vtest::Copy copy(*bitmap_of(w, h, image));
   reference::mosaic(copy.pixels, x, y, area_width, area_height, block_width, block_height);
   return copy.image();
-}
-
-std::vector<Pixel> random_image(int32_t w, int32_t h, std::mt19937& rng) {
-  static const uint8_t kAlphas[] = {0, 0, 1, 2, 3, 127, 255, 255};
-  std::vector<Pixel> image(static_cast<size_t>(w) * h);
-  const bool mostly_small_alpha = rng() % 2 == 0;
-  for (Pixel& p : image) {
-    for (int k = 0; k < 3; ++k) p[k] = static_cast<uint8_t>(rng());
-    p[3] = mostly_small_alpha ? kAlphas[rng() % std::size(kAlphas)] : static_cast<uint8_t>(rng());
-  }
-  return image;
 }
 
 // Runs Mosaic on a bitmap of the image and checks it against the reference,
@@ -151,7 +139,7 @@ TEST(MosaicGeometry, GridIsAnchoredAtTheClippedCorner) {
   EXPECT_EQ(image_of(*bitmap), grays({0, 10, 20, 45, 45, 45, 45, 85, 85, 85, 85, 120, 120, 120}));
 
   std::mt19937 rng(22);
-  const std::vector<Pixel> image = random_image(11, 9, rng);
+  const std::vector<Pixel> image = vtest::random_image(11, 9, rng);
   expect_like_reference(image, 11, 9, 3, 2, 7, 6, 4, 4);
   expect_like_reference(image, 11, 9, -5, -6, 14, 13, 3, 4);
 }
@@ -186,7 +174,7 @@ TEST(MosaicGeometry, MatchesPixelByPixelBlocksOnRandomAreas) {
   };
   for (int i = 0; i < 400; ++i) {
     const int32_t w = pick(1, 12), h = pick(1, 12);
-    const std::vector<Pixel> image = random_image(w, h, rng);
+    const std::vector<Pixel> image = vtest::random_image(w, h, rng);
     expect_like_reference(image, w, h, pick(-6, 14), pick(-6, 14), pick(-2, 20), pick(-2, 20),
                           pick(-2, 8), pick(-2, 8));
   }
@@ -216,7 +204,7 @@ TEST(MosaicLimits, LargeBlocksStayExact) {
 
 TEST(MosaicLimits, SumsOfArgumentsBeyondInt32AreClippedNotWrapped) {
   std::mt19937 rng(26);
-  const std::vector<Pixel> image = random_image(6, 4, rng);
+  const std::vector<Pixel> image = vtest::random_image(6, 4, rng);
   for (auto [x, y, aw, ah, bw, bh] : {
            std::tuple{INT_MAX, 0, INT_MAX, 4, 2, 2},  // x + area_width past INT32_MAX
            {0, INT_MAX, 6, INT_MAX, 2, 2},

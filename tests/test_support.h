@@ -74,6 +74,20 @@ inline std::vector<Pixel> image_of(const hostsim::Bitmap& bitmap) {
 
 inline Pixel gray(uint8_t v) { return {v, v, v, 255}; }
 
+// An image (top row first) of random pixels, half the time with alphas that
+// lean toward the small values where the fade-out rule and the truncations
+// of the alpha-weighted means decide the result.
+inline std::vector<Pixel> random_image(int32_t w, int32_t h, std::mt19937& rng) {
+  static const uint8_t kAlphas[] = {0, 0, 1, 2, 3, 127, 254, 255, 255};
+  std::vector<Pixel> image(static_cast<size_t>(w) * static_cast<size_t>(h));
+  const bool mostly_small_alpha = rng() % 2 == 0;
+  for (Pixel& p : image) {
+    for (int k = 0; k < 3; ++k) p[k] = static_cast<uint8_t>(rng());
+    p[3] = mostly_small_alpha ? kAlphas[rng() % 9] : static_cast<uint8_t>(rng());
+  }
+  return image;
+}
+
 // A private copy of a bitmap's stored bytes, which a reference changes in
 // place through `pixels`. Movable (the bytes stay where they are), not
 // copyable.
