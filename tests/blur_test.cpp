@@ -1,6 +1,8 @@
 // Box blur: alpha weighting, the two passes and the truncation between them,
 // windows clipped at the edges, the radius clamp, and what happens when the
 // bitmap or the scratch memory is not there.
+#include "ops/blur.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -204,6 +206,18 @@ TEST(BlurBadInput, BitmapWithoutPixelsIsLeftUntouched) {
     EXPECT_EQ(Blur(hostsim::handle_of(*bitmap), 2), VELLORA_OK) << w << " x " << h;
     hostsim::set_header_dimensions(*bitmap, 4, 4);
     EXPECT_EQ(vtest::snapshot(*bitmap), before) << w << " x " << h;
+  }
+}
+
+// The header and the README state the scratch a blur takes; this holds the
+// code to what they say.
+TEST(BlurBadInput, ScratchIsWhatTheDocumentsSay) {
+  for (auto [w, h, radius] :
+       {std::tuple{640, 480, 1}, {640, 480, 1000}, {1, 1, 5}, {3, 9000, 2000}}) {
+    const auto rows = static_cast<uint64_t>(std::min(h, 2 * std::min(radius, 1000) + 2));
+    EXPECT_EQ(vellora::blur_scratch_bytes(w, h, radius),
+              4 * uint64_t(w) * rows + 32 * (uint64_t(w) + 1))
+        << w << " x " << h << ", r " << radius;
   }
 }
 

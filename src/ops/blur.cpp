@@ -89,8 +89,7 @@ uint64_t blur_scratch_bytes(int32_t width, int32_t height, int32_t radius) {
   if (width <= 0 || height <= 0 || radius <= 0) return 0;
   const int32_t r = std::min(radius, kBlurRadiusMax);
   const auto w = static_cast<uint64_t>(width);
-  return uint64_t{4} * w * static_cast<uint64_t>(ring_rows(height, r)) + uint64_t{16} * w +
-         uint64_t{16} * (w + 1);
+  return uint64_t{4} * w * static_cast<uint64_t>(ring_rows(height, r)) + uint64_t{32} * (w + 1);
 }
 
 int32_t blur(const BitmapView& view, int32_t radius, InstructionSet set) {
@@ -105,11 +104,11 @@ int32_t blur(const BitmapView& view, int32_t radius, InstructionSet set) {
   if (scratch_bytes > SIZE_MAX) return ERR_OUT_OF_MEMORY;
   auto* block = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(scratch_bytes)));
   if (block == nullptr) return ERR_OUT_OF_MEMORY;
-  const size_t sums_bytes = size_t{16} * static_cast<size_t>(width);
+  const size_t sums_bytes = size_t{16} * (static_cast<size_t>(width) + 1);
   Scratch scratch;
   scratch.sums = reinterpret_cast<uint32_t*>(block);
   scratch.row_sums = reinterpret_cast<uint32_t*>(block + sums_bytes);
-  scratch.means = block + 2 * sums_bytes + 16;
+  scratch.means = block + 2 * sums_bytes;
   std::memset(scratch.sums, 0, sums_bytes);
 
   with_instruction_set(set, [&](auto isa) { blur_rows<decltype(isa)::value>(view, r, scratch); });

@@ -24,10 +24,11 @@ struct BlurSums {
 };
 
 // Bytes of scratch that a width x height blur of `radius` takes: the row
-// pass's means of the rows in the column window (four bytes per pixel of
-// min(height, 2 * radius + 2) rows), the column pass's sums (sixteen bytes
-// per column) and the row pass's running sums (sixteen bytes per column and
-// one more); computed in 64 bits so that it cannot wrap.
+// pass's means of the rows in the column window (4 bytes per pixel of
+// min(height, 2 * radius + 2) rows), and the column pass's sums and the row
+// pass's running sums (16 bytes each per column and one more):
+//   4 * width * min(height, 2 * radius + 2) + 32 * (width + 1)
+// computed in 64 bits so that it cannot wrap.
 uint64_t blur_scratch_bytes(int32_t width, int32_t height, int32_t radius);
 
 // Blurs the whole view in place. A radius of 0 or less leaves it untouched;
