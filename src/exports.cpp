@@ -29,15 +29,11 @@ VELLORA_API int32_t VELLORA_CALL BlendBlt(int32_t dst_handle, int32_t dst_x, int
                                           int32_t src_handle, int32_t src_x, int32_t src_y,
                                           int32_t area_width, int32_t area_height, int32_t mode,
                                           int32_t opacity) {
-  host::ProvenRanges proven;  // shared by both resolutions
-  BitmapView dst;
-  int32_t status = resolve_pixels(dst_handle, &dst, host::Access::kReadWrite, &proven);
+  // Both resolved before any coordinate is looked at: a bad source is
+  // reported even when the area misses the destination.
+  BitmapView dst, src;
+  const int32_t status = resolve_pixels_pair(dst_handle, src_handle, &dst, &src);
   if (status != VELLORA_OK) return status;
-  // Resolved before any coordinate is looked at: a bad source is reported
-  // even when the area misses the destination.
-  BitmapView src;
-  status = resolve_pixels(src_handle, &src, host::Access::kRead, &proven);
-  if (status != VELLORA_OK) return second_bitmap_status(status);
   blend_blt(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, mode, opacity);
   return VELLORA_OK;
 }
@@ -98,13 +94,9 @@ VELLORA_API int32_t VELLORA_CALL PngSave(const char* path, int32_t handle, int32
     __attribute__((alias(VELLORA_PNG_SAVE_A_SYMBOL)));
 VELLORA_API int32_t VELLORA_CALL ClipMask(int32_t handle, int32_t mask_handle, int32_t offset_x,
                                           int32_t offset_y, int32_t outside_value) {
-  host::ProvenRanges proven;  // shared by both resolutions
-  BitmapView target;
-  int32_t status = resolve_pixels(handle, &target, host::Access::kReadWrite, &proven);
+  BitmapView target, mask;
+  const int32_t status = resolve_pixels_pair(handle, mask_handle, &target, &mask);
   if (status != VELLORA_OK) return status;
-  BitmapView mask;
-  status = resolve_pixels(mask_handle, &mask, host::Access::kRead, &proven);
-  if (status != VELLORA_OK) return second_bitmap_status(status);
   clip_mask(target, mask, offset_x, offset_y, outside_value);
   return VELLORA_OK;
 }

@@ -115,4 +115,12 @@ int32_t second_bitmap_status(int32_t status) {
   return status == VELLORA_OK ? status : status - ERR_SECOND_BITMAP_OFFSET;
 }
 
+int32_t resolve_pixels_pair(int32_t handle, int32_t second_handle, BitmapView* first,
+                            BitmapView* second) {
+  host::ProvenRanges proven;
+  const int32_t status = resolve_pixels(handle, first, host::Access::kReadWrite, &proven);
+  if (status != VELLORA_OK) return status;
+  return second_bitmap_status(resolve_pixels(second_handle, second, host::Access::kRead, &proven));
+}
+
 }  // namespace vellora

@@ -43,4 +43,12 @@ int32_t resolve_bitmap_bounded(int32_t handle, BitmapView* view);
 // The code of a failed second bitmap (a blend source, a mask): 100 lower.
 int32_t second_bitmap_status(int32_t status);
 
+// The two bitmaps of a two-bitmap operation (a blend's destination and
+// source, a mask clip's target and mask): `handle` through resolve_pixels
+// completely, for reading and writing, and only then `second_handle`, for
+// reading, its failure code 100 lower. What one proves accessible serves
+// the other.
+int32_t resolve_pixels_pair(int32_t handle, int32_t second_handle, BitmapView* first,
+                            BitmapView* second);
+
 }  // namespace vellora
