@@ -12,7 +12,7 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 PACKAGES=(
   g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build
   libpng-dev:i386 zlib1g-dev:i386 libgtest-dev:i386 libgmock-dev:i386
-  libbenchmark-dev:i386 libz-mingw-w64-dev googletest
+  libbenchmark-dev:i386 libseccomp-dev:i386 libz-mingw-w64-dev googletest
   wine wine32 dpkg-dev clang-format
   clang libclang-rt-14-dev
   ruby
