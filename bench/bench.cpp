@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "host/resolve.h"
 #include "hostsim.h"
 #include "vellora.h"
 
@@ -216,10 +217,19 @@ void register_all() {
             [&a, level](benchmark::State& s) { png_against_libpng(s, a, level); });
       }
       if (content == Content::kNoise) {
-        // Resolution alone: GetAddress, and a BlendBlt whose area is empty
-        // (both handles resolved and checked, no pixel visited).
+        // Resolution alone: GetAddress (the records only), one bitmap
+        // resolved for reading and writing with its buffer checked, and a
+        // BlendBlt whose area is empty (both handles resolved and checked, no
+        // pixel visited).
         add("GetAddress" + tail, [&a, ha](benchmark::State& s) {
           against_memcpy(s, a, [ha] { benchmark::DoNotOptimize(GetAddress(ha)); });
+        });
+        add("resolve_read_write" + tail, [&a, ha](benchmark::State& s) {
+          against_memcpy(s, a, [ha] {
+            vellora::BitmapView view;
+            benchmark::DoNotOptimize(
+                vellora::resolve_pixels(ha, &view, vellora::host::Access::kReadWrite));
+          });
         });
         add("BlendBlt_resolve_only" + tail, [&a, ha, hb](benchmark::State& s) {
           against_memcpy(s, a, [ha, hb] { BlendBlt(ha, 0, 0, hb, 0, 0, 0, 0, 0, 200); });
