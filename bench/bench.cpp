@@ -111,10 +111,17 @@ void against_memcpy(benchmark::State& state, hostsim::Bitmap& target,
   state.SetLabel("x memcpy");
 }
 
+// Where encoded bytes go to be discarded.
+#if defined(_WIN32)
+constexpr char kNullDevice[] = "NUL";
+#else
+constexpr char kNullDevice[] = "/dev/null";
+#endif
+
 // libpng writing the bitmap's rows with the settings PngSaveA gives it, to
 // the same kind of stream: the yardstick of the PNG save.
 void libpng_write(const hostsim::Bitmap& bitmap, int level) {
-  std::FILE* stream = std::fopen("/dev/null", "wb");
+  std::FILE* stream = std::fopen(kNullDevice, "wb");
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   if (setjmp(png_jmpbuf(png))) {
@@ -145,7 +152,7 @@ void png_against_libpng(benchmark::State& state, hostsim::Bitmap& bitmap, int32_
   double save_seconds = 0, libpng_seconds = 0;
   for (auto _ : state) {
     const Clock::time_point t0 = Clock::now();
-    benchmark::DoNotOptimize(PngSaveA("/dev/null", hostsim::handle_of(bitmap), level, 0));
+    benchmark::DoNotOptimize(PngSaveA(kNullDevice, hostsim::handle_of(bitmap), level, 0));
     const Clock::time_point t1 = Clock::now();
     libpng_write(bitmap, level);
     const Clock::time_point t2 = Clock::now();
