@@ -44,18 +44,19 @@ bool refuse(int syscall, int error, int index = -1, scmp_datum_t value = 0) {
   return loaded;
 }
 
-// Sound, wild and half-mapped bitmaps, small (a few pages) and large (more
-// than a few dozen), made before any filter is installed.
+// Sound, wild and half-mapped bitmaps, small (a page or two) and large (300
+// pages, past what is asked about page by page), made before any filter is
+// installed.
 struct Bitmaps {
-  Pages edge{2};    // page 1 unmapped
-  Pages long_{48};  // one page made read-only or unmapped below
+  Pages edge{2};     // page 1 unmapped
+  Pages long_{300};  // one page made read-only or unmapped below
   Pages read_only{1};
   hostsim::BitmapPtr small = vtest::random_bitmap(4, 4, 1);
-  hostsim::BitmapPtr large = vtest::random_bitmap(200, 200, 2);  // 40 pages
-  hostsim::BitmapPtr straddling = hostsim::make_bitmap(4, 4);    // half on page 1
-  hostsim::BitmapPtr one_bad_page = hostsim::make_bitmap(200, 200);
+  hostsim::BitmapPtr large = vtest::random_bitmap(640, 480, 2);
+  hostsim::BitmapPtr straddling = hostsim::make_bitmap(4, 4);  // half on page 1
+  hostsim::BitmapPtr one_bad_page = hostsim::make_bitmap(640, 480);
   hostsim::BitmapPtr on_read_only = hostsim::make_bitmap(16, 16);
-  std::vector<uint8_t> transfer = std::vector<uint8_t>(200 * 200 * 4);
+  std::vector<uint8_t> transfer = std::vector<uint8_t>(640 * 480 * 4);
 
   Bitmaps() {
     edge.protect(1, PageAccess::kNone);
@@ -88,14 +89,14 @@ void expect_answers(const char* stage, Bitmaps& b) {
 
   const int32_t bad = handle_of(*b.one_bad_page);
   const int32_t length = static_cast<int32_t>(b.transfer.size());
-  b.long_.protect(30, PageAccess::kRead);
+  b.long_.protect(150, PageAccess::kRead);
   expect_status(stage, "read-only page written", InvertColor(bad), ERR_BAD_PIXEL_BUFFER);
   expect_status(stage, "read-only page read", GetPixelData(bad, b.transfer.data(), length),
                 VELLORA_OK);
-  b.long_.protect(30, PageAccess::kNone);
+  b.long_.protect(150, PageAccess::kNone);
   expect_status(stage, "unmapped page read", GetPixelData(bad, b.transfer.data(), length),
                 ERR_BAD_PIXEL_BUFFER);
-  b.long_.protect(30, PageAccess::kReadWrite);
+  b.long_.protect(150, PageAccess::kReadWrite);
 
   const int32_t read_only = handle_of(*b.on_read_only);
   expect_status(stage, "read-only buffer written", InvertColor(read_only), ERR_BAD_PIXEL_BUFFER);

@@ -1,8 +1,10 @@
-// Which way Linux is asked first. Measured (see the README): faulting pages
-// in costs about 0.2 µs for a page and 30 ns for each further one, the copy
-// probe about 0.4 µs and 130 ns per page, one mapping of the list about
-// 1.3 µs whatever its size (10 µs and up where it must be read as text). So
-// a few pages (a host record, a sprite) are faulted in, and a larger range is
+// Which way Linux is asked first. Measured on a 2-core virtual machine
+// (README, "Speed"), warm and right after 2.4 MB of other memory traffic:
+// faulting pages in costs 0.2 to 2.3 µs for a page and 30 ns for each
+// further one; the copy probe 0.4 µs and 130 ns a page; the mapping list
+// 1.3 to 10 µs whatever the size of the range (opening /proc/self/maps is
+// most of it; reading it as text costs 10 µs and up). So up to 64 pages (a
+// host record, a 128 x 128 sprite) are faulted in, and a larger range is
 // looked up in the list, whose answer also proves its whole mapping for the
 // rest of the call. Each way that cannot tell hands over to the next; when
 // none can, the range is refused.
@@ -13,7 +15,7 @@ namespace vellora::host {
 
 namespace {
 
-constexpr uintptr_t kFaultInPagesMax = 32;
+constexpr uintptr_t kFaultInPagesMax = 64;
 
 void remember_pages(ProvenRanges& proven, uintptr_t first, uintptr_t last, Access access) {
   remember(proven, first & ~(kPageSize - 1), last | (kPageSize - 1), access);
