@@ -412,8 +412,8 @@ Slot make_slot(Input& in, int index) {
       s.handle = 0;
       return s;
     case Kind::kWildHandle: {
-      const int32_t in_hole = static_cast<int32_t>(
-          address_of(p.page(1) + in.data.ConsumeIntegralInRange<uint32_t>(0, kPage - 16)) / 2);
+      const int32_t in_hole =
+          hostsim::handle_at(p.page(1) + in.data.ConsumeIntegralInRange<uint32_t>(0, kPage - 16));
       const int32_t wild[] = {1, 2, 3, -1, in_hole, in_hole + 1};
       s.handle = wild[in.data.ConsumeIntegralInRange<size_t>(0, std::size(wild) - 1)];
       return s;

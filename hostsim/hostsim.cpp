@@ -119,9 +119,9 @@ void destroy_bitmap(Bitmap* bitmap) {
   delete bitmap;
 }
 
-int32_t handle_of(const Bitmap& bitmap) {
-  return static_cast<int32_t>(address_of(&bitmap.object) / 2);
-}
+int32_t handle_of(const Bitmap& bitmap) { return handle_at(&bitmap.object); }
+
+int32_t handle_at(const void* object) { return static_cast<int32_t>(address_of(object) / 2); }
 
 int32_t width_of(const Bitmap& bitmap) {
   return load<int32_t>(bitmap.header_at, offsetof(InfoHeader, bi_width));
@@ -199,7 +199,7 @@ void cut_off_info_header(Bitmap& bitmap, void* at) {
 
 int32_t cut_off_object(void* at) {
   store(static_cast<uint8_t*>(at), offsetof(HostObject, flags), kBitmapObjectFlags);
-  return static_cast<int32_t>(address_of(at) / 2);
+  return handle_at(at);
 }
 
 }  // namespace hostsim

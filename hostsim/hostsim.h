@@ -18,6 +18,8 @@ void destroy_bitmap(Bitmap* bitmap);
 
 // The handle a script would pass: the host object's address divided by 2.
 int32_t handle_of(const Bitmap& bitmap);
+// The handle whose host object would lie at `object` (wild handles).
+int32_t handle_at(const void* object);
 
 // What the host's records hold now (a resize may have changed all three).
 int32_t width_of(const Bitmap& bitmap);

@@ -89,7 +89,7 @@ TEST(MemoryProbe, ProvenRangesAnswerOnlyWhatWasProven) {
 TEST(WildHandles, UnmappedObjectIsNotABitmap) {
   Pages pages(1);
   pages.protect(0, PageAccess::kNone);
-  const int32_t handle = vtest::handle_at(pages.page(0));
+  const int32_t handle = hostsim::handle_at(pages.page(0));
   for (int32_t h : {handle, handle + 1, handle + 2, handle + 1001, 1, 2, 3, -1}) {
     EXPECT_EQ(GetAddress(h), ERR_NOT_BITMAP) << h;
     EXPECT_EQ(InvertColor(h), ERR_NOT_BITMAP) << h;

@@ -70,7 +70,7 @@ struct Bitmaps {
 // What every stage must answer while some way is left.
 void expect_answers(const char* stage, Bitmaps& b) {
   using hostsim::handle_of;
-  expect_status(stage, "unmapped object", GetAddress(vtest::handle_at(b.edge.page(1))),
+  expect_status(stage, "unmapped object", GetAddress(hostsim::handle_at(b.edge.page(1))),
                 ERR_NOT_BITMAP);
   expect_status(stage, "object cut off", GetAddress(hostsim::cut_off_object(b.edge.page(1) - 8)),
                 ERR_NOT_BITMAP);
@@ -131,7 +131,7 @@ int run_sandboxed() {
                 ERR_NOT_BITMAP);
   expect_status(stage, "large sound bitmap", GetAddress(hostsim::handle_of(*bitmaps.large)),
                 ERR_NOT_BITMAP);
-  expect_status(stage, "unmapped object", GetAddress(vtest::handle_at(bitmaps.edge.page(1))),
+  expect_status(stage, "unmapped object", GetAddress(hostsim::handle_at(bitmaps.edge.page(1))),
                 ERR_NOT_BITMAP);
   return g_failures;
 }
