@@ -4,6 +4,7 @@
 // asked; system_memory_linux.cpp decides the order.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 
 #include "host/memory_probe.h"
@@ -13,6 +14,11 @@ namespace vellora::host {
 enum class Answer { kNo, kYes, kCannotTell };
 
 inline constexpr uintptr_t kPageSize = 4096;  // the smallest page any x86 system maps
+
+// A call interrupted by a signal, or short of a kernel resource for a moment,
+// is made again; this many times in a row and the way gives up.
+inline constexpr int kAttempts = 4;
+inline bool worth_retrying(int error) { return error == EINTR || error == EAGAIN; }
 
 // madvise(MADV_POPULATE_READ / _WRITE) over the pages of [first, last]: the
 // kernel faults each page in for the access as a touch would, and returns an

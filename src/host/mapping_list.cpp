@@ -44,10 +44,6 @@ namespace vellora::host {
 
 namespace {
 
-constexpr int kAttempts = 4;  // for calls interrupted by a signal
-
-bool worth_retrying(int error) { return error == EINTR || error == EAGAIN; }
-
 // One mapping as the list gives it: [start, end), end exclusive.
 struct Mapping {
   uint64_t start;

@@ -9,20 +9,9 @@
 
 namespace vellora::host {
 
-namespace {
-
-// A call interrupted by a signal, or short of a kernel resource for a moment,
-// is made again; this many times in a row and the way gives up.
-constexpr int kAttempts = 4;
-
-bool worth_retrying(int error) { return error == EINTR || error == EAGAIN; }
-
-}  // namespace
-
 Answer fault_in_pages(uintptr_t first, uintptr_t last, Access access) {
   // madvise wants the start of a page and takes the length up to whole pages.
-  // The caller asks about a bounded number of pages, so the length is no
-  // wrap-around.
+  // The caller asks about a bounded number of pages: the length cannot wrap.
   const uintptr_t start = first & ~(kPageSize - 1);
   const size_t length = last - start + 1;
   const int advice = access == Access::kReadWrite ? MADV_POPULATE_WRITE : MADV_POPULATE_READ;
