@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "host/resolve.h"
 #include "hostsim.h"
 #include "ops/blend_blt.h"
 #include "ops/blur.h"
@@ -117,10 +118,17 @@ void against_memcpy(benchmark::State& state, hostsim::Bitmap& target,
   state.SetLabel("x memcpy");
 }
 
+// Where encoded bytes go to be discarded.
+#if defined(_WIN32)
+constexpr char kNullDevice[] = "NUL";
+#else
+constexpr char kNullDevice[] = "/dev/null";
+#endif
+
 // libpng writing the bitmap's rows with the settings PngSaveA gives it, to
 // the same kind of stream: the yardstick of the PNG save.
 void libpng_write(const hostsim::Bitmap& bitmap, int level) {
-  std::FILE* stream = std::fopen("/dev/null", "wb");
+  std::FILE* stream = std::fopen(kNullDevice, "wb");
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
   if (setjmp(png_jmpbuf(png))) {
@@ -151,7 +159,7 @@ void png_against_libpng(benchmark::State& state, hostsim::Bitmap& bitmap, int32_
   double save_seconds = 0, libpng_seconds = 0;
   for (auto _ : state) {
     const Clock::time_point t0 = Clock::now();
-    benchmark::DoNotOptimize(PngSaveA("/dev/null", hostsim::handle_of(bitmap), level, 0));
+    benchmark::DoNotOptimize(PngSaveA(kNullDevice, hostsim::handle_of(bitmap), level, 0));
     const Clock::time_point t1 = Clock::now();
     libpng_write(bitmap, level);
     const Clock::time_point t2 = Clock::now();
@@ -282,10 +290,19 @@ void register_all() {
             [&a, level](benchmark::State& s) { png_against_libpng(s, a, level); });
       }
       if (content == Content::kNoise) {
-        // Resolution alone: GetAddress, and a BlendBlt whose area is empty
-        // (both handles resolved and checked, no pixel visited).
+        // Resolution alone: GetAddress (the records only), one bitmap
+        // resolved for reading and writing with its buffer checked, and a
+        // BlendBlt whose area is empty (both handles resolved and checked, no
+        // pixel visited).
         add("GetAddress" + tail + "/export", [&a, ha](benchmark::State& s) {
           against_memcpy(s, a, [ha] { benchmark::DoNotOptimize(GetAddress(ha)); });
+        });
+        add("resolve_read_write" + tail + "/internal", [&a, ha](benchmark::State& s) {
+          against_memcpy(s, a, [ha] {
+            vellora::BitmapView view;
+            benchmark::DoNotOptimize(
+                vellora::resolve_pixels(ha, &view, vellora::host::Access::kReadWrite));
+          });
         });
         add("BlendBlt_resolve_only" + tail + "/export", [&a, ha, hb](benchmark::State& s) {
           against_memcpy(s, a, [ha, hb] { BlendBlt(ha, 0, 0, hb, 0, 0, 0, 0, 0, 200); });

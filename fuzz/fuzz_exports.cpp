@@ -195,7 +195,6 @@ void set_read_only_pages_writable(bool writable) {
   mprotect(pages().page(4), 2 * kPage, writable ? PROT_READ | PROT_WRITE : PROT_READ);
 }
 
-void put_word(uint8_t* at, uint32_t value) { std::memcpy(at, &value, 4); }
 uint32_t address_of(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
 // ---------------------------------------------------------------------------
@@ -257,30 +256,14 @@ struct Slot {
   // resize. Null when the buffer is not the driver's heap memory.
   uint8_t* block = nullptr;
   bool guarded = false;
-  uint8_t* pixels = nullptr;              // the pixels pointer as installed
-  std::vector<uint8_t> model;             // what the mapped bytes at `pixels` must hold
-  uint8_t* header = nullptr;              // the info header, when it is not hostsim's own
-  std::unique_ptr<uint8_t[]> own_header;  // kReadOnlyRecord's (writable) header
+  uint8_t* pixels = nullptr;   // the pixels pointer as installed
+  std::vector<uint8_t> model;  // what the mapped bytes at `pixels` must hold
 };
 
 bool has_pixels(const Slot& s) { return s.width > 0 && s.height > 0; }
 
 bool byte_size_fits(int32_t width, int32_t height) {
   return int64_t{width} * height <= INT32_MAX / 4;
-}
-
-int32_t header_width(const Slot& s) {
-  if (s.header == nullptr) return hostsim::width_of(*s.bitmap);
-  int32_t w;
-  std::memcpy(&w, s.header + 4, 4);
-  return w;
-}
-
-int32_t header_height(const Slot& s) {
-  if (s.header == nullptr) return hostsim::height_of(*s.bitmap);
-  int32_t h;
-  std::memcpy(&h, s.header + 8, 4);
-  return h;
 }
 
 // Argument values that sit on the rules' edges.
@@ -425,15 +408,14 @@ Slot make_slot(Input& in, int index) {
       s.handle = 0;
       return s;
     case Kind::kWildHandle: {
-      const int32_t in_hole = static_cast<int32_t>(
-          address_of(p.page(1) + in.data.ConsumeIntegralInRange<uint32_t>(0, kPage - 16)) / 2);
+      const int32_t in_hole =
+          hostsim::handle_at(p.page(1) + in.data.ConsumeIntegralInRange<uint32_t>(0, kPage - 16));
       const int32_t wild[] = {1, 2, 3, -1, in_hole, in_hole + 1};
       s.handle = wild[in.data.ConsumeIntegralInRange<size_t>(0, std::size(wild) - 1)];
       return s;
     }
     case Kind::kObjectCutOff:
-      put_word(p.page(1) - 8, 0x222);
-      s.handle = static_cast<int32_t>(address_of(p.page(1) - 8) / 2);
+      s.handle = hostsim::cut_off_object(p.page(1) - 8);
       return s;
     default:
       break;
@@ -464,7 +446,7 @@ Slot make_slot(Input& in, int index) {
       const uint32_t flags[] = {0x22,       0x223,  0,
                                 0xFFFFFFFF, 0x2222, in.data.ConsumeIntegral<uint32_t>()};
       uint32_t f = flags[in.data.ConsumeIntegralInRange<size_t>(0, std::size(flags) - 1)];
-      if (f == 0x222) f = 0x223;
+      if (f == hostsim::kBitmapObjectFlags) f ^= 1;
       hostsim::set_object_flags(*s.bitmap, f);
       break;
     }
@@ -484,8 +466,7 @@ Slot make_slot(Input& in, int index) {
       hostsim::set_header_pointer(*s.bitmap, hole);
       break;
     case Kind::kHeaderCutOff:
-      put_word(p.page(1) - 4, 40);
-      hostsim::set_header_pointer(*s.bitmap, p.page(1) - 4);
+      hostsim::cut_off_info_header(*s.bitmap, p.page(1) - 4);
       break;
     case Kind::kBadHeaderSize: {
       uint32_t size = in.data.ConsumeBool() ? 41 : in.data.ConsumeIntegral<uint32_t>();
@@ -549,34 +530,16 @@ Slot make_slot(Input& in, int index) {
       hostsim::set_pixels_pointer(*s.bitmap, s.pixels);
       return s;
     }
-    case Kind::kReadOnlyHeader: {
-      s.header = p.page(5) + 64 * index;
-      put_word(s.header, 40);
-      put_word(s.header + 4, static_cast<uint32_t>(s.width));
-      put_word(s.header + 8, static_cast<uint32_t>(s.height));
-      hostsim::set_header_pointer(*s.bitmap, s.header);
+    case Kind::kReadOnlyHeader:
+      hostsim::move_info_header(*s.bitmap, p.page(5) + 64 * index);
       break;
-    }
-    case Kind::kReadOnlyRecord: {
-      s.own_header = std::make_unique<uint8_t[]>(40);
-      s.header = s.own_header.get();
-      std::memset(s.header, 0, 40);
-      put_word(s.header, 40);
-      put_word(s.header + 4, static_cast<uint32_t>(s.width));
-      put_word(s.header + 8, static_cast<uint32_t>(s.height));
-      break;
-    }
     default:
       break;
   }
 
   install_guarded(s, std::move(payload));
   if (s.kind == Kind::kReadOnlyRecord) {
-    uint8_t* record = p.page(5) + 2048 + 64 * index;
-    std::memset(record, 0, 20);
-    put_word(record + 8, address_of(s.header));
-    put_word(record + 16, address_of(s.pixels));
-    hostsim::set_record_pointer(*s.bitmap, record);
+    hostsim::move_bitmap_record(*s.bitmap, p.page(5) + 2048 + 64 * index);
   }
   return s;
 }
@@ -660,9 +623,10 @@ void check_slots(const std::vector<Slot>& slots) {
     if (s.block != nullptr && s.guarded && !guards_intact(s.block, s.model.size())) {
       fail("guard bytes of bitmap %zu overwritten", i);
     }
-    if (header_width(s) != s.width || header_height(s) != s.height) {
+    const int32_t width = hostsim::width_of(*s.bitmap), height = hostsim::height_of(*s.bitmap);
+    if (width != s.width || height != s.height) {
       fail("bitmap %zu's header says %" PRId32 " x %" PRId32 ", expected %" PRId32 " x %" PRId32, i,
-           header_width(s), header_height(s), s.width, s.height);
+           width, height, s.width, s.height);
     }
     if (!s.model.empty() && std::memcmp(s.pixels, s.model.data(), s.model.size()) != 0) {
       size_t at = 0;

@@ -15,7 +15,7 @@ namespace {
 uint32_t address_of(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
 
 struct HostObject {
-  uint32_t flags;  // 0x222 for a Bitmap
+  uint32_t flags;  // kBitmapObjectFlags for a Bitmap
   uint32_t klass;
   uint32_t ivars[2];
   uint32_t data;  // -> HostBitmapData
@@ -55,6 +55,20 @@ static_assert(offsetof(BitmapRecord, header) == 8);
 static_assert(offsetof(BitmapRecord, pixels) == 16);
 static_assert(sizeof(InfoHeader) == 40);
 
+// Host fields are read and written bytewise: a test may place a record at
+// any address.
+template <typename T>
+T load(const uint8_t* base, size_t offset) {
+  T value;
+  std::memcpy(&value, base + offset, sizeof value);
+  return value;
+}
+
+template <typename T>
+void store(uint8_t* base, size_t offset, T value) {
+  std::memcpy(base + offset, &value, sizeof value);
+}
+
 }  // namespace
 
 struct Bitmap {
@@ -62,6 +76,9 @@ struct Bitmap {
   HostBitmapData data;
   BitmapRecord record;
   InfoHeader header;
+  // The records in use: the bitmap's own, or copies a test placed elsewhere.
+  uint8_t* record_at;
+  uint8_t* header_at;
   // Set when a test points the pixels pointer elsewhere: the bitmap then
   // still owns (and frees) the buffer it had.
   bool pixels_redirected;
@@ -70,10 +87,12 @@ struct Bitmap {
 
 Bitmap* create_bitmap(int32_t width, int32_t height) {
   auto* bitmap = new Bitmap{};
-  bitmap->object.flags = 0x222;
+  bitmap->object.flags = kBitmapObjectFlags;
   bitmap->object.data = address_of(&bitmap->data);
   bitmap->data.record = address_of(&bitmap->record);
   bitmap->record.header = address_of(&bitmap->header);
+  bitmap->record_at = reinterpret_cast<uint8_t*>(&bitmap->record);
+  bitmap->header_at = reinterpret_cast<uint8_t*>(&bitmap->header);
   bitmap->header.bi_size = sizeof(InfoHeader);
   bitmap->header.bi_width = width;
   bitmap->header.bi_height = height;
@@ -100,18 +119,26 @@ void destroy_bitmap(Bitmap* bitmap) {
   delete bitmap;
 }
 
-int32_t handle_of(const Bitmap& bitmap) {
-  return static_cast<int32_t>(address_of(&bitmap.object) / 2);
+int32_t handle_of(const Bitmap& bitmap) { return handle_at(&bitmap.object); }
+
+int32_t handle_at(const void* object) { return static_cast<int32_t>(address_of(object) / 2); }
+
+int32_t width_of(const Bitmap& bitmap) {
+  return load<int32_t>(bitmap.header_at, offsetof(InfoHeader, bi_width));
 }
 
-int32_t width_of(const Bitmap& bitmap) { return bitmap.header.bi_width; }
-int32_t height_of(const Bitmap& bitmap) { return bitmap.header.bi_height; }
+int32_t height_of(const Bitmap& bitmap) {
+  return load<int32_t>(bitmap.header_at, offsetof(InfoHeader, bi_height));
+}
 
 uint8_t* pixels_of(const Bitmap& bitmap) {
-  return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(bitmap.record.pixels));
+  const uint32_t pixels = load<uint32_t>(bitmap.record_at, offsetof(BitmapRecord, pixels));
+  return reinterpret_cast<uint8_t*>(static_cast<uintptr_t>(pixels));
 }
 
-uint32_t image_size_field_of(const Bitmap& bitmap) { return bitmap.header.bi_size_image; }
+uint32_t image_size_field_of(const Bitmap& bitmap) {
+  return load<uint32_t>(bitmap.header_at, offsetof(InfoHeader, bi_size_image));
+}
 
 uint8_t* pixel_at(const Bitmap& bitmap, int32_t x, int32_t y) {
   const int32_t stored_row = height_of(bitmap) - 1 - y;
@@ -119,13 +146,20 @@ uint8_t* pixel_at(const Bitmap& bitmap, int32_t x, int32_t y) {
 }
 
 void set_object_flags(Bitmap& bitmap, uint32_t flags) { bitmap.object.flags = flags; }
+void restore_object_flags(Bitmap& bitmap) { bitmap.object.flags = kBitmapObjectFlags; }
 void clear_bitmap_record(Bitmap& bitmap) { bitmap.data.record = 0; }
-void clear_info_header(Bitmap& bitmap) { bitmap.record.header = 0; }
-void set_info_header_size(Bitmap& bitmap, uint32_t bi_size) { bitmap.header.bi_size = bi_size; }
+
+void clear_info_header(Bitmap& bitmap) {
+  store<uint32_t>(bitmap.record_at, offsetof(BitmapRecord, header), 0);
+}
+
+void set_info_header_size(Bitmap& bitmap, uint32_t bi_size) {
+  store(bitmap.header_at, offsetof(InfoHeader, bi_size), bi_size);
+}
 
 void set_header_dimensions(Bitmap& bitmap, int32_t width, int32_t height) {
-  bitmap.header.bi_width = width;
-  bitmap.header.bi_height = height;
+  store(bitmap.header_at, offsetof(InfoHeader, bi_width), width);
+  store(bitmap.header_at, offsetof(InfoHeader, bi_height), height);
 }
 
 void set_data_pointer(Bitmap& bitmap, const void* data) { bitmap.object.data = address_of(data); }
@@ -135,7 +169,7 @@ void set_record_pointer(Bitmap& bitmap, const void* record) {
 }
 
 void set_header_pointer(Bitmap& bitmap, const void* header) {
-  bitmap.record.header = address_of(header);
+  store(bitmap.record_at, offsetof(BitmapRecord, header), address_of(header));
 }
 
 void set_pixels_pointer(Bitmap& bitmap, const void* pixels) {
@@ -143,7 +177,29 @@ void set_pixels_pointer(Bitmap& bitmap, const void* pixels) {
     bitmap.pixels_redirected = true;
     bitmap.buffer_before_redirect = pixels_of(bitmap);
   }
-  bitmap.record.pixels = address_of(pixels);
+  store(bitmap.record_at, offsetof(BitmapRecord, pixels), address_of(pixels));
+}
+
+void move_info_header(Bitmap& bitmap, void* at) {
+  std::memcpy(at, bitmap.header_at, sizeof(InfoHeader));
+  set_header_pointer(bitmap, at);
+  bitmap.header_at = static_cast<uint8_t*>(at);
+}
+
+void move_bitmap_record(Bitmap& bitmap, void* at) {
+  std::memcpy(at, bitmap.record_at, sizeof(BitmapRecord));
+  set_record_pointer(bitmap, at);
+  bitmap.record_at = static_cast<uint8_t*>(at);
+}
+
+void cut_off_info_header(Bitmap& bitmap, void* at) {
+  store(static_cast<uint8_t*>(at), offsetof(InfoHeader, bi_size), uint32_t{sizeof(InfoHeader)});
+  set_header_pointer(bitmap, at);
+}
+
+int32_t cut_off_object(void* at) {
+  store(static_cast<uint8_t*>(at), offsetof(HostObject, flags), kBitmapObjectFlags);
+  return handle_at(at);
 }
 
 }  // namespace hostsim

@@ -10,9 +10,10 @@
  * What the caller must guarantee:
  *  - a nonzero handle names a live Bitmap of the calling host process. The
  *    library checks that every host record it reads is mapped before it
- *    reads it, so a wild handle gives a status code instead of a fault; but
- *    a stale handle whose memory is still mapped, and happens to look like
- *    a Bitmap, cannot be told from a live one;
+ *    reads it, so a wild handle gives a status code instead of a fault
+ *    (where the system refuses to tell, as some sandboxes do, every handle
+ *    is refused that way); but a stale handle whose memory is still mapped,
+ *    and happens to look like a Bitmap, cannot be told from a live one;
  *  - calls that touch the same bitmap do not overlap in time (the library
  *    takes no lock and keeps no state between calls);
  *  - a caller buffer holds at least the byte count passed with it.

@@ -26,10 +26,10 @@ PACKAGES=(
   libpng-dev:i386 zlib1g-dev:i386 libz-mingw-w64-dev dpkg-dev zip
 )
 # GoogleTest (i386, and the sources for the mingw build), Google Benchmark,
-# Wine to run the win32 tests, clang and its fuzzer runtime, clang-format,
-# and Ruby for the game script's tests.
+# libseccomp for the sandbox test, Wine to run the win32 tests, clang and its
+# fuzzer runtime, clang-format, and Ruby for the game script's tests.
 TEST_PACKAGES=(
-  libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 googletest
+  libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 libseccomp-dev:i386 googletest
   wine wine32 clang-format clang libclang-rt-14-dev ruby
 )
 if $tests; then PACKAGES+=("${TEST_PACKAGES[@]}"); fi

@@ -238,7 +238,7 @@ TEST(ClipMask, TargetIsResolvedFirstAndMaskFailuresComeBackOneHundredLower) {
 
   hostsim::set_object_flags(*mask, 0x223);
   EXPECT_EQ(ClipMask(handle(target), handle(mask), 0, 0, 0), -546101);
-  hostsim::set_object_flags(*mask, 0x222);
+  hostsim::restore_object_flags(*mask);
   hostsim::set_info_header_size(*mask, 12);
   EXPECT_EQ(ClipMask(handle(target), handle(mask), 0, 0, 0), -546104);
   hostsim::clear_info_header(*mask);

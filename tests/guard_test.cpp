@@ -89,7 +89,7 @@ TEST(MemoryProbe, ProvenRangesAnswerOnlyWhatWasProven) {
 TEST(WildHandles, UnmappedObjectIsNotABitmap) {
   Pages pages(1);
   pages.protect(0, PageAccess::kNone);
-  const int32_t handle = vtest::handle_at(pages.page(0));
+  const int32_t handle = hostsim::handle_at(pages.page(0));
   for (int32_t h : {handle, handle + 1, handle + 2, handle + 1001, 1, 2, 3, -1}) {
     EXPECT_EQ(GetAddress(h), ERR_NOT_BITMAP) << h;
     EXPECT_EQ(InvertColor(h), ERR_NOT_BITMAP) << h;
@@ -102,10 +102,7 @@ TEST(WildHandles, UnmappedObjectIsNotABitmap) {
 TEST(WildHandles, ObjectCutOffByAnUnmappedPageIsNotABitmap) {
   Pages pages(2);
   pages.protect(1, PageAccess::kNone);
-  uint8_t* object = pages.page(1) - 8;
-  const uint32_t flags = 0x222;
-  std::memcpy(object, &flags, 4);
-  EXPECT_EQ(GetAddress(vtest::handle_at(object)), ERR_NOT_BITMAP);
+  EXPECT_EQ(GetAddress(hostsim::cut_off_object(pages.page(1) - 8)), ERR_NOT_BITMAP);
 }
 
 TEST(WildHandles, UnreadableRecordsAndHeaderGiveTheirCodes) {
@@ -226,28 +223,25 @@ TEST(WildResize, ReadOnlyFieldsAndUnmappedBuffersAreRefusedWithNothingReleased) 
   const int32_t handle = hostsim::handle_of(*bitmap);
   uint8_t* const pixels = hostsim::pixels_of(*bitmap);
   const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
-  const uint32_t header[10] = {40, 3, 2};
-  std::memcpy(pages.page(0), header, sizeof header);
+  hostsim::move_info_header(*bitmap, pages.page(0));
   pages.protect(0, PageAccess::kRead);
-  hostsim::set_header_pointer(*bitmap, pages.page(0));
   EXPECT_EQ(ChangeSize(handle, 5, 5), ERR_NO_INFO_HEADER);
-  EXPECT_EQ(std::memcmp(pages.page(0), header, sizeof header), 0);
+  EXPECT_EQ(hostsim::width_of(*bitmap), 3);
+  EXPECT_EQ(hostsim::height_of(*bitmap), 2);
   EXPECT_EQ(hostsim::pixels_of(*bitmap), pixels);
   EXPECT_EQ(vtest::snapshot(*bitmap), before);
 
   // The bitmap record (and so its pixels pointer) on a read-only page, its
   // header writable.
-  uint32_t writable_header[10] = {40, 3, 2};
-  const uint32_t record[5] = {0, 0,
-                              static_cast<uint32_t>(reinterpret_cast<uintptr_t>(writable_header)),
-                              0, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pixels))};
-  std::memcpy(pages.page(1), record, sizeof record);
+  hostsim::BitmapPtr read_only_record = vtest::random_bitmap(3, 2, 6);
+  uint8_t* const its_pixels = hostsim::pixels_of(*read_only_record);
+  const std::vector<uint8_t> its_before = vtest::snapshot(*read_only_record);
+  hostsim::move_bitmap_record(*read_only_record, pages.page(1));
   pages.protect(1, PageAccess::kRead);
-  hostsim::BitmapPtr read_only_record = hostsim::make_bitmap(1, 1);
-  hostsim::set_record_pointer(*read_only_record, pages.page(1));
   EXPECT_EQ(ChangeSize(hostsim::handle_of(*read_only_record), 5, 5), ERR_NO_BITMAP_RECORD);
-  EXPECT_EQ(writable_header[1], 3u);
-  EXPECT_EQ(vtest::snapshot(*bitmap), before);  // still allocated: not freed
+  EXPECT_EQ(hostsim::width_of(*read_only_record), 3);
+  EXPECT_EQ(hostsim::pixels_of(*read_only_record), its_pixels);
+  EXPECT_EQ(vtest::snapshot(*read_only_record), its_before);  // still allocated: not freed
 
   // A pixels pointer into unmapped memory: free() would fault on it.
   hostsim::BitmapPtr wild = hostsim::make_bitmap(2, 2);

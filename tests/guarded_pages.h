@@ -106,8 +106,4 @@ class AddressSpaceFiller {
   size_t count_ = 0;
 };
 
-inline int32_t handle_at(const void* object) {
-  return static_cast<int32_t>(reinterpret_cast<uintptr_t>(object) / 2);
-}
-
 }  // namespace vtest

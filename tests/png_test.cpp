@@ -502,7 +502,7 @@ TEST_F(PngSaveTest, UnresolvedHandleTouchesNoFile) {
   hostsim::BitmapPtr bitmap = hostsim::make_bitmap(2, 2);
   hostsim::set_object_flags(*bitmap, 0x223);
   EXPECT_EQ(save(utf8(existing), *bitmap), ERR_NOT_BITMAP);
-  hostsim::set_object_flags(*bitmap, 0x222);
+  hostsim::restore_object_flags(*bitmap);
   hostsim::clear_info_header(*bitmap);
   EXPECT_EQ(save(utf8(missing), *bitmap), ERR_NO_INFO_HEADER);
 

@@ -7,8 +7,10 @@
 
 namespace vellora::host {
 
-inline constexpr uint32_t kHostObjectFlagsBitmap = 0x222;  // HOST_OBJECT_FLAGS_BITMAP
-inline constexpr uint32_t kInfoHeaderSize = 40;            // sizeof(BITMAPINFOHEADER)
+// The host object's flags word says which class the object is; this value
+// is a Bitmap's.
+inline constexpr uint32_t kHostObjectFlagsBitmap = 0x222;
+inline constexpr uint32_t kInfoHeaderSize = 40;  // sizeof(BITMAPINFOHEADER)
 
 // Byte offsets of the fields the library touches; every field is 32 bits.
 inline constexpr uint32_t kObjectFlags = 0;    // HostObject: flags

@@ -28,9 +28,9 @@ struct ProvenRanges {
 
 // Whether every byte of [address, address + size) is mapped with the given
 // access. Never faults itself; a range that wraps past the top of the
-// address space is refused. Where the system refuses to answer at all (a
-// sandbox that forbids the probe), the range is taken as accessible, which
-// is what the library did before it could ask. With `proven`, ranges proven
+// address space is refused, and so is a range about which the system gives
+// no answer (a sandbox that forbids every way of asking): a refused bitmap
+// costs a status code, a wrong "yes" a crash. With `proven`, ranges proven
 // earlier in the call are not asked about again, and what this call proves
 // is added to them.
 bool is_accessible(uintptr_t address, size_t size, Access access, ProvenRanges* proven = nullptr);
