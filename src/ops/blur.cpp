@@ -19,23 +19,31 @@ namespace {
 //
 // Scratch: the row pass's finished records keep only their means, each
 // 0..255, so a record is stored as four bytes in the pixel's own order
-// (blue, green, red, alpha mean), and only for the rows that the column
-// pass's window still holds or is about to take in: a ring of 2r + 2 rows
-// (or every row, when the bitmap has fewer). The column pass needs one
-// running record per column, kept as four 32-bit sums in the same order
-// (blue * alpha, green * alpha, red * alpha, alpha), and one count for the
-// whole row, since every column's window spans the same rows.
+// (blue, green, red, alpha mean). Each row's records are kept until the
+// column pass's window gives them up, in a ring; the rows that no window
+// ever gives up (those within r + 1 of the bottom) are only taken in, from
+// one row of their own. The column pass needs one running record per
+// column, kept as four 32-bit sums in the same order (blue * alpha,
+// green * alpha, red * alpha, alpha), and one count for the whole row,
+// since every column's window spans the same rows.
 
-// Rows of row-pass records kept at a time: the column window at row j
-// holds rows j - r .. j + r, and row j - r - 1 is still given up at step j.
+// Rows whose records a window gives up later: row s is given up at step
+// s + r + 1, if that is a row.
+int32_t rows_given_up(int32_t height, int32_t r) {
+  return static_cast<int32_t>(std::max<int64_t>(int64_t{height} - r - 1, 0));
+}
+
+// Slots of the ring: the rows kept at a time, j - r - 1 .. j + r at step j
+// (the row given up is still read in the step that takes one in), and
+// never more than the rows that are given up at all.
 int32_t ring_rows(int32_t height, int32_t r) {
-  return static_cast<int32_t>(std::min<int64_t>(height, 2 * int64_t{r} + 2));
+  return static_cast<int32_t>(std::min<int64_t>(rows_given_up(height, r), 2 * int64_t{r} + 2));
 }
 
 struct Scratch {
-  uint8_t* means;      // ring_rows rows of width records of 4 bytes
-  uint32_t* sums;      // width records of 4 words
-  uint32_t* row_sums;  // (width + 1) records of 4 words, for the row pass
+  uint8_t* means;      // ring_rows + 1 rows of width records of 4 bytes
+  uint32_t* sums;      // width records of 4 words (and one spare)
+  uint32_t* row_sums;  // width + 1 records of 4 words, for the row pass
 };
 
 // The row pass only reads pixels and the column pass only writes them, a
@@ -43,14 +51,18 @@ struct Scratch {
 // first takes them in (at row s - r), when row s still holds its pixels, and
 // kept until it gives them up (at row s + r + 1), in ring slot s % ring. So
 // the passes run interleaved, and for small radii the whole ring stays in
-// cache.
+// cache. The rows kept at a time, all below rows_given_up, are never more
+// than the ring's slots, and span fewer rows than the ring has only when
+// they are all the rows given up: no two share a slot.
 template <InstructionSet Set>
 void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
   const int32_t width = view.width, height = view.height;
   const size_t row_stride = static_cast<size_t>(width) * kBytesPerPixel;
+  const int32_t kept = rows_given_up(height, r);
   const int32_t ring = ring_rows(height, r);
   const auto means_of = [&](int32_t s) {
-    return scratch.means + row_stride * static_cast<size_t>(s % ring);
+    const size_t slot = s < kept ? static_cast<size_t>(s % ring) : static_cast<size_t>(ring);
+    return scratch.means + row_stride * slot;
   };
   const auto take_row = [&](int32_t s) {
     blur_row_means<Set>(stored_row(view, s), width, r, scratch.row_sums, means_of(s));
@@ -64,9 +76,7 @@ void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
                           s == first_window_end ? stored_row(view, 0) : nullptr);
   }
   auto count = static_cast<uint32_t>(first_window_end + 1);
-  // Each later window is the one before moved down a row. The ring has a
-  // slot more than a window has rows, so the row taken in never lands in
-  // the slot of the row given up in the same step.
+  // Each later window is the one before moved down a row.
   for (int32_t j = 1; j < height; ++j) {
     const uint8_t* leaving = nullptr;
     const uint8_t* entering = nullptr;
@@ -89,7 +99,8 @@ uint64_t blur_scratch_bytes(int32_t width, int32_t height, int32_t radius) {
   if (width <= 0 || height <= 0 || radius <= 0) return 0;
   const int32_t r = std::min(radius, kBlurRadiusMax);
   const auto w = static_cast<uint64_t>(width);
-  return uint64_t{4} * w * static_cast<uint64_t>(ring_rows(height, r)) + uint64_t{32} * (w + 1);
+  return uint64_t{4} * w * (static_cast<uint64_t>(ring_rows(height, r)) + 1) +
+         uint64_t{32} * (w + 1);
 }
 
 int32_t blur(const BitmapView& view, int32_t radius, InstructionSet set) {

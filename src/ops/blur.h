@@ -23,11 +23,12 @@ struct BlurSums {
   uint32_t count;
 };
 
-// Bytes of scratch that a width x height blur of `radius` takes: the row
-// pass's means of the rows in the column window (4 bytes per pixel of
-// min(height, 2 * radius + 2) rows), and the column pass's sums and the row
-// pass's running sums (16 bytes each per column and one more):
-//   4 * width * min(height, 2 * radius + 2) + 32 * (width + 1)
+// Bytes of scratch that a width x height blur of `radius` (r, at most 1000)
+// takes: the row pass's means of the rows a column window will give up, as
+// many as are kept at a time, and of one more row (4 bytes per pixel of
+// min(2r + 2, max(height - r - 1, 0)) + 1 rows), and the column pass's sums
+// and the row pass's running sums (16 bytes each per column and one more):
+//   4 * width * (min(2r + 2, max(height - r - 1, 0)) + 1) + 32 * (width + 1)
 // computed in 64 bits so that it cannot wrap.
 uint64_t blur_scratch_bytes(int32_t width, int32_t height, int32_t radius);
 
