@@ -28,9 +28,14 @@ inline void sum_block_vector(const BlockRows& block, uint32_t sums[4]) {
   }
   uint32_t lanes[4 * kLanes128];
   std::memcpy(lanes, &acc, sizeof lanes);
-  const BlockRows rest{block.top + static_cast<size_t>(vector_width) * kBytesPerPixel,
-                       block.row_back, block.ww - vector_width, block.hh};
-  sum_block<InstructionSet::kPlain>(rest, sums);
+  // Blocks as wide as whole vectors (the usual 8 x 8) leave no columns over:
+  // no walk down their rows for nothing.
+  std::fill(sums, sums + 4, 0u);
+  if (vector_width < block.ww) {
+    const BlockRows rest{block.top + static_cast<size_t>(vector_width) * kBytesPerPixel,
+                         block.row_back, block.ww - vector_width, block.hh};
+    sum_block<InstructionSet::kPlain>(rest, sums);
+  }
   for (int lane = 0; lane < 4 * kLanes128; ++lane) sums[lane % 4] += lanes[lane];
 }
 
@@ -45,7 +50,9 @@ inline void fill_block_vector(const BlockRows& block, const uint8_t pixel[4]) {
       store(row + static_cast<size_t>(x) * kBytesPerPixel, value);
     }
   }
-  const BlockRows rest{block.top + static_cast<size_t>(vector_width) * kBytesPerPixel,
-                       block.row_back, block.ww - vector_width, block.hh};
-  fill_block<InstructionSet::kPlain>(rest, pixel);
+  if (vector_width < block.ww) {
+    const BlockRows rest{block.top + static_cast<size_t>(vector_width) * kBytesPerPixel,
+                         block.row_back, block.ww - vector_width, block.hh};
+    fill_block<InstructionSet::kPlain>(rest, pixel);
+  }
 }
