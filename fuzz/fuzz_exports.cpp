@@ -360,19 +360,25 @@ struct Input {
 
   // Pixel bytes: from a generator seeded by the input (so that large bitmaps
   // cost the input four bytes), with the alphas often all opaque, all
-  // transparent, or at the edges of the weighting rules; their start now and
-  // then straight from the input.
+  // transparent, or at the edges of the weighting rules, or opaque but for
+  // one run of pixels (so that opaque rows, windows and groups of pixels
+  // meet mixed ones); their start now and then straight from the input.
   std::vector<uint8_t> bytes(size_t count) {
     constexpr uint8_t kAlphas[] = {0, 1, 254, 255};
     std::vector<uint8_t> out(count);
-    const int mode = data.ConsumeIntegralInRange<int>(0, 4);
+    const int mode = data.ConsumeIntegralInRange<int>(0, 5);
     std::minstd_rand rng(data.ConsumeIntegral<uint32_t>());
+    const size_t pixels = count / 4;
+    const size_t mixed_first = pixels > 0 ? rng() % pixels : 0;
+    const size_t mixed_end =
+        mixed_first + (pixels > 0 ? rng() % (pixels - mixed_first + 1) / 4 : 0);
     for (size_t i = 0; i < count; ++i) {
       auto b = static_cast<uint8_t>(rng() >> 7);
       if (i % 4 == 3) {
         if (mode == 0) b = 255;
         if (mode == 1) b = 0;
         if (mode == 2) b = kAlphas[b & 3];
+        if (mode == 5 && (i / 4 < mixed_first || i / 4 >= mixed_end)) b = 255;
       }
       out[i] = b;
     }

@@ -131,7 +131,7 @@ VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle);
  * weighted by alpha; a mean alpha below 1 gives (0, 0, 0, 0). A radius of 0
  * or less changes nothing; above 1000 acts as 1000. Needs scratch memory for
  * the call: 4 bytes per pixel of min(2r + 2, max(height - r - 1, 0)) + 1
- * rows (r the radius used), and 32 bytes per column and 32 more. Returns 0, a
+ * rows (r the radius used), and 36 bytes per column and 48 more. Returns 0, a
  * resolution code, or ERR_OUT_OF_MEMORY (nothing changed). */
 VELLORA_API int32_t VELLORA_CALL Blur(int32_t handle, int32_t radius);
 

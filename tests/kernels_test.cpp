@@ -16,6 +16,7 @@
 #include "ops/blur.h"
 #include "ops/clip_mask.h"
 #include "ops/instruction_set.h"
+#include "ops/kernels/opaque_mean.h"
 #include "ops/mosaic.h"
 #include "ops/simd.h"
 #include "ops/tone.h"
@@ -46,10 +47,13 @@ BitmapView view_of(hostsim::Bitmap& bitmap) {
 
 // What a bitmap holds. Sprites are mostly fully transparent or fully opaque
 // with soft edges, which is where the short paths for those alphas matter;
-// noise has every alpha equally often.
-enum class Content { kNoise, kSprite, kTransparent, kOpaque };
+// noise has every alpha equally often. Opaque regions are opaque but for a
+// disc of any alphas, so that runs of opaque pixels, rows and windows meet
+// mixed ones.
+enum class Content { kNoise, kSprite, kTransparent, kOpaque, kOpaqueRegions };
 constexpr Content kContents[] = {Content::kNoise, Content::kSprite, Content::kTransparent,
-                                 Content::kOpaque};
+                                 Content::kOpaque, Content::kOpaqueRegions};
+constexpr int kContentCount = static_cast<int>(std::size(kContents));
 
 hostsim::BitmapPtr make(int32_t w, int32_t h, Content content, std::mt19937& rng) {
   hostsim::BitmapPtr bitmap = hostsim::make_bitmap(w, h);
@@ -66,6 +70,7 @@ hostsim::BitmapPtr make(int32_t w, int32_t h, Content content, std::mt19937& rng
       if (content == Content::kOpaque) p[3] = 255;
       if (content == Content::kSprite && d2 <= radius * radius) p[3] = 255;
       if (content == Content::kSprite && d2 >= (radius + 3) * (radius + 3)) p[3] = 0;
+      if (content == Content::kOpaqueRegions && d2 > radius * radius / 4) p[3] = 255;
     }
   }
   return bitmap;
@@ -212,6 +217,107 @@ TEST(DivisionInLanes, DivisionBy255IsExactOverItsWholeRange) {
 }
 #endif
 
+// --- Means of opaque windows ------------------------------------------------
+
+// An opaque window's mean by a multiply and a shift, in both passes' forms,
+// for every window count and every colour sum such a window can have.
+TEST(OpaqueMeans, EqualTruncatingDivisionForEverySumOfEveryWindow) {
+  using vellora::opaque_mean;
+  for (uint32_t n = 1; n <= vellora::kOpaqueWindowMax; ++n) {
+    const uint32_t row = vellora::opaque_row_multiplier(n);
+    const uint32_t column = vellora::opaque_column_multiplier(n);
+    const auto check = [&](uint32_t t, uint32_t q) {
+      ASSERT_EQ(opaque_mean<vellora::kRowMeanShift>(t, row), q) << t << " / " << n;
+      ASSERT_EQ(opaque_mean<vellora::kColumnMeanShift>(255 * t, column), q)
+          << 255 * t << " / " << 255 * n;
+    };
+#if defined(NDEBUG)
+    for (uint32_t q = 0, r = 0, t = 0; t <= 255 * n; ++t) {
+      check(t, q);
+      if (++r == n) r = 0, ++q;
+    }
+#else
+    // Unoptimized builds check each quotient's first and last sums: the
+    // product is nondecreasing in the sum, so they decide the sums between.
+    for (uint32_t q = 0; q <= 255; ++q) {
+      check(q * n, q);
+      if (q < 255) check(q * n + n - 1, q);
+    }
+#endif
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+}
+
+#if VELLORA_VECTOR_KERNELS
+template <int Shift>
+struct Sse2MulShift {
+  __m128i operator()(__m128i x, __m128i m) const { return vellora::sse2::mul_shift<Shift>(x, m); }
+};
+
+VELLORA_AVX2_BEGIN
+template <int Shift>
+void mul_shift_avx2(const uint32_t* x, const uint32_t* m, uint32_t* q) {
+  using vellora::avx2::V;
+  V a, b;
+  std::memcpy(&a, x, sizeof a);
+  std::memcpy(&b, m, sizeof b);
+  const V r = vellora::avx2::mul_shift<Shift>(a, b);
+  std::memcpy(q, &r, sizeof r);
+}
+VELLORA_AVX2_END
+
+// The same in vector lanes, a different multiplier in each, at each
+// quotient's first and last sums.
+TEST(OpaqueMeans, VectorLanesGiveTheSameMeans) {
+  const bool avx2 = vellora::instruction_set_runs(InstructionSet::kAvx2);
+  uint32_t x[8], m[8], expected[8], got[8];
+  int filled = 0;
+  const auto check = [&](uint32_t sum, uint32_t multiplier, uint32_t quotient, auto shift) {
+    x[filled] = sum;
+    m[filled] = multiplier;
+    expected[filled] = quotient;
+    if (++filled < 8) return;
+    filled = 0;
+    constexpr int kShift = decltype(shift)::value;
+    lanes_sse2(x, m, got, Sse2MulShift<kShift>{});
+    lanes_sse2(x + 4, m + 4, got + 4, Sse2MulShift<kShift>{});
+    for (int k = 0; k < 8; ++k)
+      ASSERT_EQ(got[k], expected[k]) << "SSE2 " << x[k] << " >> " << kShift;
+    if (!avx2) return;
+    mul_shift_avx2<kShift>(x, m, got);
+    for (int k = 0; k < 8; ++k)
+      ASSERT_EQ(got[k], expected[k]) << "AVX2 " << x[k] << " >> " << kShift;
+  };
+  // One pass for each form: a batch of lanes is multiplied with one shift.
+  // Neighbouring lanes hold neighbouring counts, each with its multiplier.
+  for (const bool column : {false, true}) {
+    for (uint32_t q = 0; q <= 255; ++q) {
+      for (uint32_t n = 1; n <= vellora::kOpaqueWindowMax; ++n) {
+        const uint32_t multiplier =
+            column ? vellora::opaque_column_multiplier(n) : vellora::opaque_row_multiplier(n);
+        for (const uint32_t t : {q * n, q * n + n - 1}) {
+          if (t > 255 * n) continue;
+          if (column) {
+            check(255 * t, multiplier, q, std::integral_constant<int, vellora::kColumnMeanShift>{});
+          } else {
+            check(t, multiplier, q, std::integral_constant<int, vellora::kRowMeanShift>{});
+          }
+        }
+      }
+      if (::testing::Test::HasFatalFailure()) return;
+    }
+    // Fills the last batch of the pass: 0 / n is 0 in either form.
+    while (filled != 0) {
+      if (column) {
+        check(0, 1, 0, std::integral_constant<int, vellora::kColumnMeanShift>{});
+      } else {
+        check(0, 1, 0, std::integral_constant<int, vellora::kRowMeanShift>{});
+      }
+    }
+  }
+}
+#endif
+
 // --- Operations through every variant -----------------------------------------
 
 TEST(ToneKernels, EveryVariantMatchesTheReference) {
@@ -221,7 +327,7 @@ TEST(ToneKernels, EveryVariantMatchesTheReference) {
     for (int round = 0; round < 200; ++round) {
       int32_t w, h;
       size_of_round(round, rng, &w, &h);
-      hostsim::BitmapPtr bitmap = make(w, h, kContents[round % 4], rng);
+      hostsim::BitmapPtr bitmap = make(w, h, kContents[round % kContentCount], rng);
       vtest::Copy expected(*bitmap);
       const int32_t r = round % 3 ? pick(rng, -300, 300) : amounts[rng() % 12];
       const int32_t g = round % 3 ? pick(rng, -300, 300) : amounts[rng() % 12];
@@ -266,8 +372,8 @@ TEST(ClipMaskKernels, EveryVariantMatchesTheReference) {
       int32_t w, h, mw, mh;
       size_of_round(round, rng, &w, &h);
       size_of_round(round + 51, rng, &mw, &mh);
-      hostsim::BitmapPtr target = make(w, h, kContents[round % 4], rng);
-      hostsim::BitmapPtr mask = make(mw, mh, kContents[rng() % 4], rng);
+      hostsim::BitmapPtr target = make(w, h, kContents[round % kContentCount], rng);
+      hostsim::BitmapPtr mask = make(mw, mh, kContents[rng() % kContentCount], rng);
       vtest::Copy expected(*target);
       const vtest::Copy mask_copy(*mask);
       const int32_t ox = pick(rng, -mw - 2, w + 2), oy = pick(rng, -mh - 2, h + 2);
@@ -287,7 +393,7 @@ TEST(MosaicKernels, EveryVariantMatchesTheReference) {
     for (int round = 0; round < 300; ++round) {
       int32_t w, h;
       size_of_round(round, rng, &w, &h);
-      hostsim::BitmapPtr bitmap = make(w, h, kContents[round % 4], rng);
+      hostsim::BitmapPtr bitmap = make(w, h, kContents[round % kContentCount], rng);
       vtest::Copy expected(*bitmap);
       const int32_t x = pick(rng, -10, w), y = pick(rng, -10, h);
       const int32_t aw = pick(rng, -1, w + 12), ah = pick(rng, -1, h + 12);
@@ -319,8 +425,8 @@ TEST(BlendKernels, EveryVariantModeAndOpacityMatchesTheReference) {
         int32_t dw, dh, sw, sh;
         size_of_round(round, rng, &dw, &dh);
         size_of_round(round + 51, rng, &sw, &sh);
-        hostsim::BitmapPtr dst = make(dw, dh, kContents[rng() % 4], rng);
-        hostsim::BitmapPtr other = make(sw, sh, kContents[rng() % 4], rng);
+        hostsim::BitmapPtr dst = make(dw, dh, kContents[rng() % kContentCount], rng);
+        hostsim::BitmapPtr other = make(sw, sh, kContents[rng() % kContentCount], rng);
         const bool self = round % 4 == 3;
         hostsim::Bitmap& src = self ? *dst : *other;
         vtest::Copy expected(*dst);
@@ -401,13 +507,66 @@ TEST(BlendKernels, EveryAlphaAndChannelValueMatchesTheReference) {
   }
 }
 
+// Normal mode over opaque destinations at opacity 255, or with opaque
+// sources, collapses to a division by 255: every source alpha with every
+// pair of colour bytes at opacity 255, and every pair of source alpha and
+// opacity over destinations some opaque and some not, in every variant.
+TEST(BlendKernels, NormalOverOpaqueDestinationsMatchesTheReferenceForEveryValue) {
+  hostsim::BitmapPtr dst = hostsim::make_bitmap(256, 256);
+  hostsim::BitmapPtr src = hostsim::make_bitmap(256, 256);
+  for (InstructionSet set : sets_that_run()) {
+    for (int32_t as = 0; as <= 255; ++as) {
+      for (int32_t y = 0; y < 256; ++y) {
+        for (int32_t x = 0; x < 256; ++x) {
+          // Blue and green pair every source byte with every destination byte.
+          vtest::put(*dst, x, y,
+                     {static_cast<uint8_t>(x), static_cast<uint8_t>(y),
+                      static_cast<uint8_t>(x * 7 + y * 3), 255});
+          vtest::put(*src, x, y,
+                     {static_cast<uint8_t>(y), static_cast<uint8_t>(x), static_cast<uint8_t>(x + y),
+                      static_cast<uint8_t>(as)});
+        }
+      }
+      vtest::Copy expected(*dst);
+      const vtest::Copy source(*src);
+      reference::blend_blt(expected.pixels, source.pixels, 0, 0, 0, 0, 256, 256, BLEND_NORMAL, 255);
+      vellora::blend_blt(view_of(*dst), view_of(*src), 0, 0, 0, 0, 256, 256, BLEND_NORMAL, 255,
+                         set);
+      ASSERT_EQ(vtest::snapshot(*dst), expected.bytes) << name_of(set) << " source alpha " << as;
+    }
+    std::mt19937 rng(25);
+    for (int32_t opacity = 0; opacity <= 255; ++opacity) {
+      for (int32_t x = 0; x < 256; ++x) {
+        for (int32_t y = 0; y < 2; ++y) {
+          const uint32_t bits = rng();
+          // Destination alphas 255 but here and there 254 or 0.
+          const uint32_t ad = bits % 7 == 0 ? 254 : bits % 11 == 0 ? 0 : 255;
+          vtest::put(*dst, x, y,
+                     {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+                      static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(ad)});
+          vtest::put(*src, x, y,
+                     {static_cast<uint8_t>(bits >> 3), static_cast<uint8_t>(bits >> 11),
+                      static_cast<uint8_t>(bits >> 19), static_cast<uint8_t>(x)});
+        }
+      }
+      vtest::Copy expected(*dst);
+      const vtest::Copy source(*src);
+      reference::blend_blt(expected.pixels, source.pixels, 0, 254, 0, 254, 256, 2, BLEND_NORMAL,
+                           opacity);
+      vellora::blend_blt(view_of(*dst), view_of(*src), 0, 254, 0, 254, 256, 2, BLEND_NORMAL,
+                         opacity, set);
+      ASSERT_EQ(vtest::snapshot(*dst), expected.bytes) << name_of(set) << " opacity " << opacity;
+    }
+  }
+}
+
 TEST(BlurKernels, EveryVariantAndRadiusMatchesTheReference) {
   for (InstructionSet set : sets_that_run()) {
     std::mt19937 rng(31);
     for (int round = 0; round < 160; ++round) {
       int32_t w, h;
       size_of_round(round, rng, &w, &h);
-      hostsim::BitmapPtr bitmap = make(w, h, kContents[round % 4], rng);
+      hostsim::BitmapPtr bitmap = make(w, h, kContents[round % kContentCount], rng);
       vtest::Copy expected(*bitmap);
       const int32_t radii[] = {1, 2, 3, w - 1, h - 1, w, h, 999, 1000, 1001, INT32_MAX};
       const int32_t radius = std::max(1, round % 2 ? pick(rng, 1, 80) : radii[rng() % 11]);

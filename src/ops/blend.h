@@ -40,6 +40,18 @@ inline void blend_normal(const uint8_t* src, uint8_t* dst, int32_t opacity) {
     dst[kAlpha] = static_cast<uint8_t>(a);
     return;
   }
+  if (dst[kAlpha] == 255 && a * 255 == ws) {
+    // An opaque destination under Ws = 255 a (opacity 255, or an opaque
+    // source): Wd = 255 (255 - a) and L = 255 a + 255 (255 - a) = 65,025, so
+    //   Cn = (Cs * 255 a + Cd * 255 (255 - a)) / 65,025
+    //      = (Cs * a + Cd * (255 - a)) / 255      alpha = 65,025 / 255 = 255
+    // exactly: the common factor 255 leaves a truncating quotient unchanged.
+    // A division by the constant 255, which the compiler makes a multiply.
+    for (int c = kBlue; c <= kRed; ++c) {
+      dst[c] = static_cast<uint8_t>((src[c] * a + dst[c] * (255 - a)) / 255);
+    }
+    return;
+  }
   const int32_t l = ws + wd;
   const int32_t nb = src[kBlue] * ws + dst[kBlue] * wd;
   const int32_t ng = src[kGreen] * ws + dst[kGreen] * wd;

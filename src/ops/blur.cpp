@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "ops/kernels/kernels.h"
+#include "ops/kernels/opaque_mean.h"
 #include "vellora.h"
 
 namespace vellora {
@@ -16,80 +17,103 @@ namespace {
 // Sums stay far from wrapping: a window holds at most 2,001 samples, so no
 // weighted sum exceeds 2,001 * 255 * 255 = 130,115,025 and no alpha sum
 // exceeds 2,001 * 255 = 510,255, in either pass.
-//
-// Scratch: the row pass's finished records keep only their means, each
-// 0..255, so a record is stored as four bytes in the pixel's own order
-// (blue, green, red, alpha mean). Each row's records are kept until the
-// column pass's window gives them up, in a ring; the rows that no window
-// ever gives up (those within r + 1 of the bottom) are only taken in, from
-// one row of their own. The column pass needs one running record per
-// column, kept as four 32-bit sums in the same order (blue * alpha,
-// green * alpha, red * alpha, alpha), and one count for the whole row,
-// since every column's window spans the same rows.
 
-// Rows whose records a window gives up later: row s is given up at step
-// s + r + 1, if that is a row.
+// Rows whose means the column pass gives up again: row s is given up at
+// step s + r + 1, if that is a row.
 int32_t rows_given_up(int32_t height, int32_t r) {
   return static_cast<int32_t>(std::max<int64_t>(int64_t{height} - r - 1, 0));
 }
 
-// Slots of the ring: the rows kept at a time, j - r - 1 .. j + r at step j
-// (the row given up is still read in the step that takes one in), and
-// never more than the rows that are given up at all.
-int32_t ring_rows(int32_t height, int32_t r) {
+// Step j of the column pass takes in row j + r and gives up row j - r - 1,
+// so rows j - r - 1 .. j + r are in use at once (the one given up is still
+// read in the step that takes the next in): 2r + 2 rows, and never more than
+// the rows that are given up at all.
+int32_t ring_slots(int32_t height, int32_t r) {
   return static_cast<int32_t>(std::min<int64_t>(rows_given_up(height, r), 2 * int64_t{r} + 2));
 }
 
-struct Scratch {
-  uint8_t* means;      // ring_rows + 1 rows of width records of 4 bytes
-  uint32_t* sums;      // width records of 4 words (and one spare)
-  uint32_t* row_sums;  // width + 1 records of 4 words, for the row pass
+// Where the row pass's means of each stored row wait until the column pass
+// gives them up. Row s < given_up lives in slot s % slots: the rows in use at
+// once are consecutive and at most `slots` of them, so no two share a slot.
+// The rows from given_up on are never given up; they share the one slot
+// past the ring, each read only in the step that takes it in.
+struct KeptRows {
+  uint8_t* slot0;
+  size_t row_bytes;
+  int32_t given_up;
+  int32_t slots;
+
+  uint8_t* row(int32_t s) const {
+    const int32_t slot = s < given_up ? s % slots : slots;
+    return slot0 + row_bytes * static_cast<size_t>(slot);
+  }
 };
 
+struct Scratch {
+  uint32_t* sums;                // the column pass's sums: width records of 4 words (and one spare)
+  uint32_t* prefix;              // the row pass's running sums: width + 1 records of 4 words
+  uint32_t* opaque_multipliers;  // per column, and kBlurMultiplierPadding more
+  uint8_t* means;                // ring_slots + 1 rows of width records of 4 bytes
+};
+
+// The samples of the window around position p on a line of n samples.
+uint32_t window_count(int32_t p, int32_t n, int32_t r) {
+  return static_cast<uint32_t>(std::min(p + r, n - 1) - std::max(p - r, 0) + 1);
+}
+
+// The row pass's windows have the same counts in every row: their
+// multipliers are prepared once per call, one division for each run of
+// columns with the same count. The padding repeats the last column's, for
+// the vector kernels' last group.
+void prepare_row_multipliers(uint32_t* multipliers, int32_t width, int32_t r) {
+  uint32_t count = 0, multiplier = 0;
+  for (int32_t c = 0; c < width + kBlurMultiplierPadding; ++c) {
+    const uint32_t n = window_count(std::min(c, width - 1), width, r);
+    if (n != count) {
+      count = n;
+      multiplier = opaque_row_multiplier(n);
+    }
+    multipliers[c] = multiplier;
+  }
+}
+
 // The row pass only reads pixels and the column pass only writes them, a
-// stored row at a time; row s's records are made just before the column pass
-// first takes them in (at row s - r), when row s still holds its pixels, and
-// kept until it gives them up (at row s + r + 1), in ring slot s % ring. So
-// the passes run interleaved, and for small radii the whole ring stays in
-// cache. The rows kept at a time, all below rows_given_up, are never more
-// than the ring's slots, and span fewer rows than the ring has only when
-// they are all the rows given up: no two share a slot.
+// stored row at a time. Row s's means are made just before the column pass
+// first takes them in (at step s - r), when row s still holds its pixels, and
+// are kept until it gives them up (at step s + r + 1). So the passes run
+// interleaved, and for small radii the kept rows stay in cache.
 template <InstructionSet Set>
 void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
   const int32_t width = view.width, height = view.height;
-  const size_t row_stride = static_cast<size_t>(width) * kBytesPerPixel;
-  const int32_t kept = rows_given_up(height, r);
-  const int32_t ring = ring_rows(height, r);
-  const auto means_of = [&](int32_t s) {
-    const size_t slot = s < kept ? static_cast<size_t>(s % ring) : static_cast<size_t>(ring);
-    return scratch.means + row_stride * slot;
-  };
-  const auto take_row = [&](int32_t s) {
-    blur_row_means<Set>(stored_row(view, s), width, r, scratch.row_sums, means_of(s));
+  const KeptRows kept{scratch.means, static_cast<size_t>(row_bytes(view)), rows_given_up(height, r),
+                      ring_slots(height, r)};
+  // The last row taken in that was not wholly opaque: a step whose rows all
+  // lie past it takes its means by the opaque windows' multiplier.
+  int32_t last_mixed_row = -1;
+  const auto take_in = [&](int32_t s) {
+    if (!blur_row_means<Set>(stored_row(view, s), width, r, scratch.opaque_multipliers,
+                             scratch.prefix, kept.row(s))) {
+      last_mixed_row = s;
+    }
+    return kept.row(s);
   };
 
-  // Row 0's window: rows 0 .. min(r, height - 1), written out with the last.
-  const int32_t first_window_end = std::min(r, height - 1);
-  for (int32_t s = 0; s <= first_window_end; ++s) {
-    take_row(s);
-    blur_column_step<Set>(scratch.sums, nullptr, means_of(s), width, static_cast<uint32_t>(s + 1),
-                          s == first_window_end ? stored_row(view, 0) : nullptr);
+  // The rows before the first window's last one are taken in without output.
+  BlurColumnWindows windows{0, 0, false};
+  for (int32_t s = 0; s < std::min(r, height); ++s) {
+    blur_column_step<Set>(scratch.sums, nullptr, take_in(s), width, windows, nullptr);
   }
-  auto count = static_cast<uint32_t>(first_window_end + 1);
-  // Each later window is the one before moved down a row.
-  for (int32_t j = 1; j < height; ++j) {
-    const uint8_t* leaving = nullptr;
-    const uint8_t* entering = nullptr;
-    if (j > r) {
-      leaving = means_of(j - r - 1);
-      --count;
+  // Step j: the window of stored row j, rows max(j - r, 0) .. min(j + r, height - 1).
+  for (int32_t j = 0; j < height; ++j) {
+    const uint8_t* entering = j + r < height ? take_in(j + r) : nullptr;
+    const uint8_t* leaving = j - r - 1 >= 0 ? kept.row(j - r - 1) : nullptr;
+    const uint32_t count = window_count(j, height, r);
+    if (count != windows.count) {
+      windows.count = count;
+      windows.opaque_multiplier = opaque_column_multiplier(count);
     }
-    if (j + r < height) {
-      take_row(j + r);
-      entering = means_of(j + r);
-      ++count;
-    }
-    blur_column_step<Set>(scratch.sums, leaving, entering, width, count, stored_row(view, j));
+    windows.opaque = last_mixed_row < std::max(j - r - 1, 0);
+    blur_column_step<Set>(scratch.sums, leaving, entering, width, windows, stored_row(view, j));
   }
 }
 
@@ -99,8 +123,8 @@ uint64_t blur_scratch_bytes(int32_t width, int32_t height, int32_t radius) {
   if (width <= 0 || height <= 0 || radius <= 0) return 0;
   const int32_t r = std::min(radius, kBlurRadiusMax);
   const auto w = static_cast<uint64_t>(width);
-  return uint64_t{4} * w * (static_cast<uint64_t>(ring_rows(height, r)) + 1) +
-         uint64_t{32} * (w + 1);
+  return uint64_t{4} * w * (static_cast<uint64_t>(ring_slots(height, r)) + 1) +
+         uint64_t{32} * (w + 1) + uint64_t{4} * (w + kBlurMultiplierPadding);
 }
 
 int32_t blur(const BitmapView& view, int32_t radius, InstructionSet set) {
@@ -115,12 +139,15 @@ int32_t blur(const BitmapView& view, int32_t radius, InstructionSet set) {
   if (scratch_bytes > SIZE_MAX) return ERR_OUT_OF_MEMORY;
   auto* block = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(scratch_bytes)));
   if (block == nullptr) return ERR_OUT_OF_MEMORY;
-  const size_t sums_bytes = size_t{16} * (static_cast<size_t>(width) + 1);
+  const size_t records_bytes = size_t{16} * (static_cast<size_t>(width) + 1);
   Scratch scratch;
   scratch.sums = reinterpret_cast<uint32_t*>(block);
-  scratch.row_sums = reinterpret_cast<uint32_t*>(block + sums_bytes);
-  scratch.means = block + 2 * sums_bytes;
-  std::memset(scratch.sums, 0, sums_bytes);
+  scratch.prefix = reinterpret_cast<uint32_t*>(block + records_bytes);
+  scratch.opaque_multipliers = reinterpret_cast<uint32_t*>(block + 2 * records_bytes);
+  scratch.means = block + 2 * records_bytes +
+                  sizeof(uint32_t) * (static_cast<size_t>(width) + kBlurMultiplierPadding);
+  std::memset(scratch.sums, 0, records_bytes);
+  prepare_row_multipliers(scratch.opaque_multipliers, width, r);
 
   with_instruction_set(set, [&](auto isa) { blur_rows<decltype(isa)::value>(view, r, scratch); });
 

@@ -13,22 +13,13 @@ namespace vellora {
 // Radii above this act as it; it bounds every window at 2,001 samples.
 inline constexpr int32_t kBlurRadiusMax = 1000;
 
-// The running sums of one window of the row pass. Red comes first, unlike
-// the pixel's byte order.
-struct BlurSums {
-  uint32_t red_sum;
-  uint32_t green_sum;
-  uint32_t blue_sum;
-  uint32_t alpha_sum;
-  uint32_t count;
-};
-
 // Bytes of scratch that a width x height blur of `radius` (r, at most 1000)
 // takes: the row pass's means of the rows a column window will give up, as
 // many as are kept at a time, and of one more row (4 bytes per pixel of
-// min(2r + 2, max(height - r - 1, 0)) + 1 rows), and the column pass's sums
-// and the row pass's running sums (16 bytes each per column and one more):
-//   4 * width * (min(2r + 2, max(height - r - 1, 0)) + 1) + 32 * (width + 1)
+// min(2r + 2, max(height - r - 1, 0)) + 1 rows); the column pass's sums and
+// the row pass's running sums (16 bytes each per column and one more); and
+// the row windows' multipliers (4 bytes per column and 4 more):
+//   4 * width * (min(2r + 2, max(height - r - 1, 0)) + 1) + 36 * width + 48
 // computed in 64 bits so that it cannot wrap.
 uint64_t blur_scratch_bytes(int32_t width, int32_t height, int32_t radius);
 

@@ -163,6 +163,23 @@ inline void store_pair(uint8_t* p, V a, V b) {
   _mm_storel_epi64(reinterpret_cast<__m128i*>(p), packus16(x, x));
 }
 
+// (x * m) >> N in each 32-bit lane, the product unsigned and 64 bits wide;
+// every result must be below 2^32. The even lanes are multiplied in place,
+// the odd ones after a shift down into the even positions.
+template <int N>
+inline V mul_shift(V x, V m) {
+  static_assert(N > 0 && N < 64, "a shift within the 64-bit product");
+  const V even = _mm_srli_epi64(_mm_mul_epu32(x, m), N);
+  const V odd = _mm_srli_epi64(_mm_mul_epu32(_mm_srli_epi64(x, 32), _mm_srli_epi64(m, 32)), N);
+  return or_(even, _mm_slli_epi64(odd, 32));
+}
+
+// values[k] in every 32-bit lane of pixel k of the pair.
+inline void pair_values(const uint32_t* values, V* a, V* b) {
+  *a = set32(static_cast<int32_t>(values[0]));
+  *b = set32(static_cast<int32_t>(values[1]));
+}
+
 // One step of divide_small_quotient: x doubled, less d_minus_one where the
 // double exceeds it. x stays below 2^31, so a signed comparison serves.
 inline V division_step(V x, V d_minus_one) {
@@ -294,6 +311,22 @@ inline void store_pair(uint8_t* p, V a, V b) {
   const V bytes =
       _mm256_permutevar8x32_epi32(packus16(x, x), _mm256_setr_epi32(0, 4, 1, 5, 0, 4, 1, 5));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(bytes));
+}
+
+template <int N>
+inline V mul_shift(V x, V m) {
+  static_assert(N > 0 && N < 64, "a shift within the 64-bit product");
+  const V even = _mm256_srli_epi64(_mm256_mul_epu32(x, m), N);
+  const V odd =
+      _mm256_srli_epi64(_mm256_mul_epu32(_mm256_srli_epi64(x, 32), _mm256_srli_epi64(m, 32)), N);
+  return or_(even, _mm256_slli_epi64(odd, 32));
+}
+
+inline void pair_values(const uint32_t* values, V* a, V* b) {
+  const __m256i four =
+      _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(values)));
+  *a = _mm256_permutevar8x32_epi32(four, _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1));
+  *b = _mm256_permutevar8x32_epi32(four, _mm256_setr_epi32(2, 2, 2, 2, 3, 3, 3, 3));
 }
 
 // The step of divide_small_quotient with the subtraction done by an unsigned

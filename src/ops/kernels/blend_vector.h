@@ -15,9 +15,14 @@
 // by 255; every dividend by 255 is at most 65,025, within div255):
 //   a = 0:                 the destination is left as it is (all three modes)
 //   normal, Ad = 0 or a = 255 (Wd = 0): Cn = Cs, alpha a
-//   normal, As = Ad = 255: L = 255 * op + (255 - op) * 255 = 65,025, so
-//       Cn = (Cs * 255 * op + Cd * (255 - op) * 255) / 65,025
-//          = (Cs * op + Cd * (255 - op)) / 255, alpha 255
+//   normal, Ad = 255 and Ws = 255 a (opacity 255, or As = 255: a layer over
+//       an opaque screen, or an opaque sprite): Wd = 255 (255 - a) and
+//       L = 255 a + 255 (255 - a) = 65,025, so
+//       Cn = (Cs * 255 a + Cd * 255 (255 - a)) / 65,025
+//          = (Cs * a + Cd * (255 - a)) / 255, alpha 255
+//       (the common factor 255 leaves the truncating quotient unchanged).
+//       Under a lower opacity Ws = 255 a + k, 0 < k < 255, L = 65,025 + k
+//       varies from pixel to pixel, and the general path divides by it.
 //   add, Ad = 0 (< a):     Cn = Cd * 0 / a + Cs = Cs, alpha a
 //   add, Ad = 255 (>= a):  Cn = min(Cd + Cs * a / 255, 255), alpha 255
 //       (a = 255 gives Cs * 255 / 255 = Cs, the Ad = a case)
@@ -40,7 +45,8 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
   const V colors = set32(0x00FFFFFF);
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
   const V full = set32(255);
-  const V a = div255(mullo16(srl32<24>(sv), opacity));
+  const V ws = mullo16(srl32<24>(sv), opacity);  // below 2^16: the low 16 bits are all of it
+  const V a = div255(ws);
   const V ad = srl32<24>(dv);
   const V keep = eq32(a, zero());
   const V clear_dst = eq32(ad, zero());
@@ -49,16 +55,17 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
   const V from_clear = or_(Mode == BLEND_SUBTRACT ? zero() : and_(sv, colors), sll32<24>(a));
   V from_opaque;
   if constexpr (Mode == BLEND_NORMAL) {
-    const V opaque_src = eq32(srl32<24>(sv), full);
+    const V whole = eq32(mullo16(a, full), ws);     // Ws = 255 a
     const V cover = or_(clear_dst, eq32(a, full));  // Wd = 0
-    *short_case = or_(or_(keep, cover), and_(opaque_src, opaque_dst));
-    if (none_set(*short_case)) return dv;             // noise: every pair takes the general path
-    const V op16 = or_(opacity, sll32<16>(opacity));  // opacity in every 16-bit lane
-    const V inv16 = sub16(set16(255), op16);
-    const V lo =
-        div255(add16(mullo16(unpacklo8(sv, zero()), op16), mullo16(unpacklo8(dv, zero()), inv16)));
-    const V hi =
-        div255(add16(mullo16(unpackhi8(sv, zero()), op16), mullo16(unpackhi8(dv, zero()), inv16)));
+    *short_case = or_(or_(keep, cover), and_(whole, opaque_dst));
+    if (none_set(*short_case)) return dv;  // noise: every pair takes the general path
+    // a and 255 - a in the 16-bit lanes of each pixel's colours.
+    const V a_lo = spread16_low(a), a_hi = spread16_high(a);
+    const V c255 = set16(255);
+    const V lo = div255(add16(mullo16(unpacklo8(sv, zero()), a_lo),
+                              mullo16(unpacklo8(dv, zero()), sub16(c255, a_lo))));
+    const V hi = div255(add16(mullo16(unpackhi8(sv, zero()), a_hi),
+                              mullo16(unpackhi8(dv, zero()), sub16(c255, a_hi))));
     const V mixed = or_(packus16(lo, hi), alpha_bits);
     const V covered = or_(and_(sv, colors), sll32<24>(a));
     from_opaque = select(cover, covered, mixed);
@@ -251,14 +258,41 @@ inline void blend_group_with_divisions(uint8_t* d, const uint8_t* s, V opacity) 
   store(d, select(short_case, out, full));
 }
 
+// Normal at opacity 255 where every destination of the group is opaque: a
+// = As, and Ws = 255 a, so every pair is the "Ad = 255, Ws = 255 a" case
+// above, Cn = (Cs * As + Cd * (255 - As)) / 255 with alpha 255. That holds
+// for As = 0 (Cn = Cd * 255 / 255 = Cd: the destination kept) and As = 255
+// (Cn = Cs: covered) too, so one formula serves the whole group. Every
+// dividend is at most 255 * 255, within div255. Returns false, writing
+// nothing, where a destination is not opaque.
+inline bool blend_over_opaque(uint8_t* d, const uint8_t* s) {
+  const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
+  const V dv = load(d);
+  if (!all_set(eq32(and_(dv, alpha_bits), alpha_bits))) return false;
+  const V sv = load(s);
+  const V c255 = set16(255);
+  const V s_lo = unpacklo8(sv, zero()), s_hi = unpackhi8(sv, zero());
+  const V a_lo = alpha16(s_lo), a_hi = alpha16(s_hi);
+  const V lo =
+      div255(add16(mullo16(s_lo, a_lo), mullo16(unpacklo8(dv, zero()), sub16(c255, a_lo))));
+  const V hi =
+      div255(add16(mullo16(s_hi, a_hi), mullo16(unpackhi8(dv, zero()), sub16(c255, a_hi))));
+  store(d, or_(packus16(lo, hi), alpha_bits));
+  return true;
+}
+
 template <int32_t Mode>
 inline void blend_run_vector(uint8_t* d, const uint8_t* s, int32_t n, int32_t opacity) {
   const V op = set32(opacity);
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
+  const bool full_opacity = opacity == kOpacityMax;
   int32_t i = 0;
   for (; i + kPixels <= n; i += kPixels) {
     uint8_t* dg = d + static_cast<size_t>(i) * kBytesPerPixel;
     const uint8_t* sg = s + static_cast<size_t>(i) * kBytesPerPixel;
+    if constexpr (Mode == BLEND_NORMAL) {
+      if (full_opacity && blend_over_opaque(dg, sg)) continue;
+    }
     if constexpr (Mode == BLEND_MULTIPLY || Mode == BLEND_SCREEN || Mode == BLEND_OVERLAY) {
       const V sv = load(sg), dv = load(dg);
       const V lo = premultiplied_lanes<Mode>(unpacklo8(sv, zero()), unpacklo8(dv, zero()));

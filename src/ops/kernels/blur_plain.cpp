@@ -2,53 +2,49 @@
 #include <cstring>
 
 #include "bitmap_view.h"
-#include "ops/blur.h"
 #include "ops/kernels/kernels.h"
+#include "ops/kernels/opaque_mean.h"
 
 namespace vellora {
 
 namespace {
 
-// A pixel as a sample of the row pass:
-//   red_sum += red * alpha, green_sum += green * alpha, blue_sum += blue * alpha,
-//   alpha_sum += alpha, count += 1
-void add_pixel(BlurSums& s, const uint8_t* p) {
-  const uint32_t alpha = p[kAlpha];
-  s.red_sum += p[kRed] * alpha;
-  s.green_sum += p[kGreen] * alpha;
-  s.blue_sum += p[kBlue] * alpha;
-  s.alpha_sum += alpha;
-  s.count += 1;
-}
-
-void remove_pixel(BlurSums& s, const uint8_t* p) {
-  const uint32_t alpha = p[kAlpha];
-  s.red_sum -= p[kRed] * alpha;
-  s.green_sum -= p[kGreen] * alpha;
-  s.blue_sum -= p[kBlue] * alpha;
-  s.alpha_sum -= alpha;
-  s.count -= 1;
-}
-
-// A row-pass record's means, stored as four bytes at m:
-//   alpha_sum < count: red, green, blue, alpha = 0
-//   otherwise: red_sum / alpha_sum, green_sum / alpha_sum, blue_sum / alpha_sum,
-//              alpha_sum / count
+// A window's means from its sums (B * A, G * A, R * A, A) over `count`
+// samples:
+//   alpha_sum < count: (0, 0, 0, 0)
+//   otherwise: color_sum / alpha_sum for each color, alpha_sum / count
 // alpha_sum < count is exactly "the truncated mean alpha is 0", and it keeps
-// both divisors nonzero (count >= 1).
-void store_means(uint8_t* m, const BlurSums& s) {
-  if (s.alpha_sum < s.count) {
-    std::memset(m, 0, kBytesPerPixel);
+// both divisors nonzero. Each quotient is a mean of bytes, so it fits one.
+void store_means(uint8_t* out, const uint32_t sums[4], uint32_t count) {
+  const uint32_t alpha_sum = sums[kAlpha];
+  if (alpha_sum < count) {
+    std::memset(out, 0, kBytesPerPixel);
     return;
   }
-  m[kBlue] = static_cast<uint8_t>(s.blue_sum / s.alpha_sum);
-  m[kGreen] = static_cast<uint8_t>(s.green_sum / s.alpha_sum);
-  m[kRed] = static_cast<uint8_t>(s.red_sum / s.alpha_sum);
-  m[kAlpha] = static_cast<uint8_t>(s.alpha_sum / s.count);
+  for (int c = kBlue; c <= kRed; ++c) out[c] = static_cast<uint8_t>(sums[c] / alpha_sum);
+  out[kAlpha] = static_cast<uint8_t>(alpha_sum / count);
+}
+
+// The same for a window whose every alpha is 255 (opaque_mean.h), from its
+// colour sums (Shift = kRowMeanShift) or its weighted colour sums
+// (kColumnMeanShift).
+template <int Shift>
+void store_opaque_means(uint8_t* out, const uint32_t sums[4], uint32_t multiplier) {
+  for (int c = kBlue; c <= kRed; ++c) {
+    out[c] = static_cast<uint8_t>(opaque_mean<Shift>(sums[c], multiplier));
+  }
+  out[kAlpha] = 255;
+}
+
+bool row_is_opaque(const uint8_t* row, int32_t width) {
+  for (int32_t k = 0; k < width; ++k) {
+    if (row[static_cast<size_t>(k) * kBytesPerPixel + kAlpha] != 255) return false;
+  }
+  return true;
 }
 
 // The column sums take in (sign +1) or give up (sign -1) one row of finished
-// row-pass records, each as a sample of the column pass: its truncated mean
+// row-pass means, each as a sample of the column pass: its truncated mean
 // colors weighted by its truncated mean alpha,
 //   blue_sum += blue * alpha, green_sum += green * alpha,
 //   red_sum += red * alpha, alpha_sum += alpha
@@ -66,44 +62,52 @@ void update_columns(uint32_t* sums, const uint8_t* means, int32_t width) {
 
 }  // namespace
 
-// Each window is the previous one moved right by a column, its record
-// finished from the sums before the move.
+// prefix + 4k holds the sums of pixels 0 .. k - 1 (B * A, G * A, R * A, A;
+// in an opaque row B, G, R and nothing else, opaque_mean.h), and each
+// window's sums are the difference of two of them. They wrap modulo 2^32,
+// and the differences are still exact: a window's true sums are below 2^32.
 template <>
-void blur_row_means<InstructionSet::kPlain>(const uint8_t* row, int32_t width, int32_t r,
-                                            uint32_t* /*scratch*/, uint8_t* means) {
-  BlurSums sums{};
-  const int32_t first_window_end = std::min(r, width - 1);
-  for (int32_t c = 0; c <= first_window_end; ++c) add_pixel(sums, row + c * kBytesPerPixel);
-  store_means(means, sums);
-  for (int32_t j = 1; j < width; ++j) {
-    if (j > r) remove_pixel(sums, row + (j - r - 1) * kBytesPerPixel);
-    if (j + r < width) add_pixel(sums, row + (j + r) * kBytesPerPixel);
-    store_means(means + j * kBytesPerPixel, sums);
+bool blur_row_means<InstructionSet::kPlain>(const uint8_t* row, int32_t width, int32_t r,
+                                            const uint32_t* opaque_multipliers, uint32_t* prefix,
+                                            uint8_t* means) {
+  const bool opaque = row_is_opaque(row, width);
+  uint32_t running[4] = {0, 0, 0, 0};
+  std::memcpy(prefix, running, sizeof running);
+  for (int32_t k = 0; k < width; ++k) {
+    const uint8_t* p = row + static_cast<size_t>(k) * kBytesPerPixel;
+    const uint32_t weight = opaque ? 1 : p[kAlpha];
+    for (int c = kBlue; c <= kRed; ++c) running[c] += p[c] * weight;
+    running[kAlpha] += p[kAlpha];
+    std::memcpy(prefix + 4 * (k + 1), running, sizeof running);
   }
+  for (int32_t c = 0; c < width; ++c) {
+    const int32_t lo = std::max(c - r, 0);
+    const int32_t hi = std::min(c + r, width - 1) + 1;
+    uint32_t sums[4];
+    for (int k = 0; k < 4; ++k) sums[k] = prefix[4 * hi + k] - prefix[4 * lo + k];
+    uint8_t* out = means + static_cast<size_t>(c) * kBytesPerPixel;
+    if (opaque) {
+      store_opaque_means<kRowMeanShift>(out, sums, opaque_multipliers[c]);
+    } else {
+      store_means(out, sums, static_cast<uint32_t>(hi - lo));
+    }
+  }
+  return opaque;
 }
 
-// A pixel from column sums whose windows all hold `count` samples:
-//   alpha_sum < count: (0, 0, 0, 0)
-//   otherwise: blue_sum / alpha_sum, green_sum / alpha_sum, red_sum / alpha_sum,
-//              alpha_sum / count
-// Each quotient is a mean of values of at most 255, so it fits a byte.
 template <>
 void blur_column_step<InstructionSet::kPlain>(uint32_t* sums, const uint8_t* leaving,
                                               const uint8_t* entering, int32_t width,
-                                              uint32_t count, uint8_t* out) {
+                                              const BlurColumnWindows& windows, uint8_t* out) {
   if (leaving != nullptr) update_columns<-1>(sums, leaving, width);
   if (entering != nullptr) update_columns<+1>(sums, entering, width);
   if (out == nullptr) return;
   for (int32_t c = 0; c < width; ++c, out += kBytesPerPixel, sums += 4) {
-    const uint32_t alpha_sum = sums[kAlpha];
-    if (alpha_sum < count) {
-      std::memset(out, 0, kBytesPerPixel);
-      continue;
+    if (windows.opaque) {
+      store_opaque_means<kColumnMeanShift>(out, sums, windows.opaque_multiplier);
+    } else {
+      store_means(out, sums, windows.count);
     }
-    out[kBlue] = static_cast<uint8_t>(sums[kBlue] / alpha_sum);
-    out[kGreen] = static_cast<uint8_t>(sums[kGreen] / alpha_sum);
-    out[kRed] = static_cast<uint8_t>(sums[kRed] / alpha_sum);
-    out[kAlpha] = static_cast<uint8_t>(alpha_sum / count);
   }
 }
 

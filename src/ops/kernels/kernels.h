@@ -72,17 +72,33 @@ void blend_pairs(uint8_t* d, const uint8_t* s, int32_t n, int32_t mode, int32_t 
 
 // The blur's row pass over one stored row of `width` pixels with radius r:
 // means + 4c gets the truncated alpha-weighted means (B, G, R, A) of the
-// window around column c. `scratch` holds (width + 1) * 4 words.
+// window around column c. `prefix` is scratch for the row's running sums,
+// (width + 1) * 4 words. opaque_multipliers[c] is opaque_row_multiplier of
+// column c's window count, readable for c < width + kBlurMultiplierPadding.
+// Returns whether every pixel of the row is opaque: then so is every window,
+// and every mean's alpha is 255.
+inline constexpr int32_t kBlurMultiplierPadding = 4;
 template <InstructionSet>
-void blur_row_means(const uint8_t* row, int32_t width, int32_t r, uint32_t* scratch,
-                    uint8_t* means);
+bool blur_row_means(const uint8_t* row, int32_t width, int32_t r,
+                    const uint32_t* opaque_multipliers, uint32_t* prefix, uint8_t* means);
+
+// The windows of one step of the blur's column pass: every column's window
+// holds the same rows, `count` of them. `opaque` when every row the step
+// gives up or takes in or holds was opaque: then every mean alpha is 255, and
+// the windows' means are taken by opaque_multiplier (opaque_column_multiplier
+// of count).
+struct BlurColumnWindows {
+  uint32_t count;
+  uint32_t opaque_multiplier;
+  bool opaque;
+};
 
 // One step of the blur's column pass: each column's sums (4 words: B * A,
 // G * A, R * A, A) give up the row-pass means at `leaving` and take in those
 // at `entering` (either may be null); then, unless `out` is null, `out` gets
-// per column the truncated means of those sums over `count` samples.
+// per column the truncated means of those sums over the windows' samples.
 template <InstructionSet>
 void blur_column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* entering,
-                      int32_t width, uint32_t count, uint8_t* out);
+                      int32_t width, const BlurColumnWindows& windows, uint8_t* out);
 
 }  // namespace vellora

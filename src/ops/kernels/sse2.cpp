@@ -6,6 +6,7 @@
 #include "bitmap_view.h"
 #include "ops/blend.h"
 #include "ops/kernels/kernels.h"
+#include "ops/kernels/opaque_mean.h"
 #include "ops/simd.h"
 
 #if VELLORA_VECTOR_KERNELS
