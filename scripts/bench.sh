@@ -1,46 +1,92 @@
 #!/usr/bin/env bash
-# Builds the Release benchmarks (linux32-release) and prints, for every export,
-# size and content, the median over the repetitions of its time as a ratio to
-# memcpy of the same bytes measured in the same run (PngSaveA: to libpng
-# encoding the same rows with the same settings).
-# With --win32 first, the same benchmarks built as a win32 program
-# (win32-release, Google Benchmark cross-built into .deps) run under Wine.
-# Extra arguments go to the benchmark program, e.g. --benchmark_filter=Blur.
+# Builds the Release benchmarks and prints the median over the repetitions of
+# every benchmark's time and of its ratio to memcpy of the same bytes measured
+# in the same run (PngSaveA: to libpng encoding the same rows with the same
+# settings); then the game workloads, each beside the same call on noise.
+#   scripts/bench.sh            linux32-release: the kernel variants and the exports
+#   scripts/bench.sh --win32    win32-release under Wine (Google Benchmark
+#                               cross-built into .deps): the same two programs
+#   scripts/bench.sh --x86-64   x86_64-kernels: the kernel variants alone, for a
+#                               machine that runs no 32-bit code
+# Extra arguments go to the benchmark programs, e.g. --benchmark_filter=Blur.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$ROOT"
 
 "$ROOT/scripts/setup.sh" --tests  # Google Benchmark comes with the tests' packages
-if [ "${1:-}" = "--win32" ]; then
-  shift
-  "$ROOT/scripts/build-mingw-benchmark.sh" >/dev/null
-  preset=win32-release
-  bench=("$ROOT/scripts/wine-run.sh" build/win32-release/src/vellora_bench.exe)
-else
-  preset=linux32-release
-  bench=(build/linux32-release/bench/vellora_bench)
-fi
+target="linux32"
+case "${1:-}" in
+  --win32) target="win32"; shift ;;
+  --x86-64) target="x86-64"; shift ;;
+esac
+case "$target" in
+  win32)
+    "$ROOT/scripts/build-mingw-benchmark.sh" >/dev/null
+    preset=win32-release
+    programs=(vellora_kernel_bench vellora_export_bench)
+    run() { "$ROOT/scripts/wine-run.sh" "build/win32-release/src/$1.exe" "${@:2}"; }
+    ;;
+  x86-64)
+    preset=x86_64-kernels
+    programs=(vellora_kernel_bench)
+    run() { "build/x86_64-kernels/bench/$1" "${@:2}"; }
+    ;;
+  *)
+    preset=linux32-release
+    programs=(vellora_kernel_bench vellora_export_bench)
+    run() { "build/linux32-release/bench/$1" "${@:2}"; }
+    ;;
+esac
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" -j2 --target vellora_bench >/dev/null
+cmake --build --preset "$preset" -j2 --target "${programs[@]}" >/dev/null
 
 out="$(mktemp)"
 trap 'rm -f "$out"' EXIT
-"${bench[@]}" --benchmark_repetitions="${BENCH_REPETITIONS:-5}" \
-  --benchmark_min_time="${BENCH_MIN_TIME:-0.05}" --benchmark_report_aggregates_only=true \
-  --benchmark_format=csv "$@" >"$out" 2>/dev/null
+for program in "${programs[@]}"; do
+  run "$program" --benchmark_repetitions="${BENCH_REPETITIONS:-5}" \
+    --benchmark_min_time="${BENCH_MIN_TIME:-0.05}" --benchmark_report_aggregates_only=true \
+    --benchmark_format=csv "$@" 2>/dev/null | sed 's/\r$//' >>"$out"
+done
 
 echo "$preset, model: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores"
-echo "| export | size | content | kernels | median time | median ratio |"
+echo "| benchmark | size | content | kernels | median time | median ratio |"
 echo "|---|---|---|---|---:|---|"
-# CSV columns: name,iterations,real_time,cpu_time,time_unit,...,label,...,ratio
+# CSV columns: name,iterations,real_time,cpu_time,time_unit,...,label,...,counters
 awk -F, '
-  { sub(/\r$/, "") }  # Wine writes CRLF
   /^name,/ { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i }; next }
   $1 ~ /_median"$/ {
-    name = $1; gsub(/"/, "", name)
+    name = $1; gsub(/"/, "", name); sub(/_median$/, "", name); sub(/\/manual_time$/, "", name)
     split(name, part, "/")
     label = $col["label"]; gsub(/"/, "", label)
-    sub(/_median$/, "", part[4])
-    printf "| %s | %s | %s | %s | %.1f us | %.2f %s |\n", part[1], part[2], part[3], part[4], $col["real_time"], $col["ratio"], label
+    if (col["per_call_us"] && $col["per_call_us"] != "") {
+      printf "| %s | %s | %s | %s | %.2f us per call | |\n", part[1], part[2], part[3], part[4], $col["per_call_us"]
+    } else {
+      printf "| %s | %s | %s | %s | %.1f us | %.2f %s |\n", part[1], part[2], part[3], part[4], $col["real_time"], $col["ratio"], label
+    }
+  }' "$out"
+
+echo
+echo "Game workloads beside the same call on noise (medians):"
+echo "| workload | size | kernels | workload | noise | workload / noise |"
+echo "|---|---|---|---:|---:|---:|"
+awk -F, '
+  /^name,/ { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i }; next }
+  $1 ~ /_median"$/ {
+    name = $1; gsub(/"/, "", name); sub(/_median$/, "", name); sub(/\/manual_time$/, "", name)
+    split(name, part, "/")
+    t = (col["per_call_us"] && $col["per_call_us"] != "") ? $col["per_call_us"] : $col["real_time"]
+    key = part[1] "|" part[2] "|" part[4]
+    if (part[3] == "noise") noise[key] = t
+    if (part[3] == "screen" || part[3] == "layer_on_screen" || part[3] == "soft_sprite") {
+      work[key] = t; order[++n] = key
+    }
+  }
+  END {
+    for (i = 1; i <= n; ++i) {
+      key = order[i]; if (!(key in noise)) continue
+      split(key, k, "|")
+      unit = k[1] ~ /^Sprite/ ? " us" : " ms"; scale = k[1] ~ /^Sprite/ ? 1 : 0.001
+      printf "| %s | %s | %s | %.3f%s | %.3f%s | %.2f |\n", k[1], k[2], k[3], work[key] * scale, unit, noise[key] * scale, unit, work[key] / noise[key]
+    }
   }' "$out"

@@ -1,0 +1,26 @@
+// What the benchmarks' bitmaps hold: the noise and sprites that every
+// operation is timed on, and what games run most: an opaque screen (the
+// snapshot a menu blurs), translucent layers laid over it (light, shadow,
+// fog), and soft-edged sprites blitted onto it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace bench {
+
+enum class Content {
+  kNoise,       // random bytes: every alpha equally often
+  kSprite,      // opaque discs with soft rims two pixels wide on a transparent ground
+  kScreen,      // a tiled game screen, every pixel opaque
+  kLayer,       // fog of varying colour and alpha, with soft-edged light blobs
+  kSoftSprite,  // one disc whose alpha falls off over a third of its radius
+};
+
+std::string name_of(Content content);
+
+// Fills width x height pixels, rows packed and stored bottom-up as the host
+// stores them. The same seed gives the same bytes.
+void fill(uint8_t* pixels, int32_t width, int32_t height, Content content, uint32_t seed);
+
+}  // namespace bench

@@ -1,0 +1,52 @@
+#include "timing.h"
+
+#include <chrono>
+#include <cstring>
+#include <vector>
+
+namespace bench {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
+
+}  // namespace
+
+void against_memcpy(benchmark::State& state, uint8_t* pixels, size_t bytes,
+                    const std::function<void()>& op) {
+  const std::vector<uint8_t> original(pixels, pixels + bytes);
+  std::vector<uint8_t> copy(bytes);
+  double op_seconds = 0, memcpy_seconds = 0;
+  for (auto _ : state) {
+    std::memcpy(pixels, original.data(), bytes);
+    const Clock::time_point t0 = Clock::now();
+    op();
+    benchmark::ClobberMemory();
+    const Clock::time_point t1 = Clock::now();
+
+    std::memcpy(pixels, original.data(), bytes);
+    const Clock::time_point t2 = Clock::now();
+    std::memcpy(copy.data(), pixels, bytes);
+    benchmark::DoNotOptimize(copy.data());
+    benchmark::ClobberMemory();
+    const Clock::time_point t3 = Clock::now();
+
+    state.SetIterationTime(seconds(t0, t1));
+    op_seconds += seconds(t0, t1);
+    memcpy_seconds += seconds(t2, t3);
+  }
+  state.counters["ratio"] = op_seconds / memcpy_seconds;
+  state.SetLabel("x memcpy");
+}
+
+void add(const std::string& name, std::function<void(benchmark::State&)> body) {
+  benchmark::RegisterBenchmark(name.c_str(), std::move(body))
+      ->UseManualTime()
+      ->Unit(benchmark::kMicrosecond);
+}
+
+}  // namespace bench
