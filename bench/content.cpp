@@ -74,8 +74,12 @@ void fill(uint8_t* pixels, int32_t width, int32_t height, Content content, uint3
           p[0] = static_cast<uint8_t>(40 + (x * 3) % 200);
           p[1] = static_cast<uint8_t>(90 + (y * 5) % 160);
           p[2] = static_cast<uint8_t>(200 - (x + y) % 150);
-          p[3] = static_cast<uint8_t>(
-              disc_alpha(x % cell - cell / 2, y % cell - cell / 2, cell / 2, 2));
+          const int32_t dx = x % cell - cell / 2, dy = y % cell - cell / 2;
+          const int32_t d2 = dx * dx + dy * dy;
+          const int32_t inner = (cell / 2 - 2) * (cell / 2 - 2), outer = (cell / 2) * (cell / 2);
+          p[3] = d2 <= inner   ? 255
+                 : d2 >= outer ? 0
+                               : static_cast<uint8_t>(255 * (outer - d2) / (outer - inner));
           break;
         }
         case Content::kScreen: {
