@@ -26,6 +26,22 @@ inline constexpr int32_t kOpacityMax = 255;
 // Wd = (255 - a) * Ad, L = Ws + Wd:
 //   Cn = (Cs * Ws + Cd * Wd) / L        alpha = L / 255
 // Cn is a weighted mean of two bytes, so it cannot exceed 255.
+// Normal mode over an opaque destination (Ad = 255): with Ws = 255 a + k
+// (0 <= k < 255), Wd = 255 (255 - a) and L = Ws + Wd = 65,025 + k, so the new
+// alpha L / 255 is 255, and each color's N = Cs * Ws + Cd * Wd (at most
+// 255 L) is divided by a number just above 65,025:
+//   N / 65,025 - N / L = N k / (65,025 L) <= 255 k / 65,025 = k / 255 < 1
+// So N / L is Q = N / 65,025 or Q - 1 (all truncated), Q - 1 exactly where
+// Q L > N: a division by a constant and a check in place of one by L. Where
+// k = 0 (opacity 255, or an opaque source) L = 65,025 and N / L =
+// (Cs * a + Cd * (255 - a)) / 255, the common factor 255 cancelling: the
+// vector kernels take that as one division by 255.
+inline constexpr int32_t kOverOpaqueDivisor = 65025;
+inline int32_t over_opaque_quotient(int32_t n, int32_t l) {
+  const int32_t q = n / kOverOpaqueDivisor;
+  return q - (q * l > n ? 1 : 0);
+}
+
 inline void blend_normal(const uint8_t* src, uint8_t* dst, int32_t opacity) {
   const int32_t ws = src[kAlpha] * opacity;
   if (ws < 255) return;  // a = 0: nothing of the source shows
@@ -40,19 +56,14 @@ inline void blend_normal(const uint8_t* src, uint8_t* dst, int32_t opacity) {
     dst[kAlpha] = static_cast<uint8_t>(a);
     return;
   }
-  if (dst[kAlpha] == 255 && a * 255 == ws) {
-    // An opaque destination under Ws = 255 a (opacity 255, or an opaque
-    // source): Wd = 255 (255 - a) and L = 255 a + 255 (255 - a) = 65,025, so
-    //   Cn = (Cs * 255 a + Cd * 255 (255 - a)) / 65,025
-    //      = (Cs * a + Cd * (255 - a)) / 255      alpha = 65,025 / 255 = 255
-    // exactly: the common factor 255 leaves a truncating quotient unchanged.
-    // A division by the constant 255, which the compiler makes a multiply.
+  const int32_t l = ws + wd;
+  if (dst[kAlpha] == 255) {
+    // Over an opaque destination the alpha stays 255 (over_opaque_quotient).
     for (int c = kBlue; c <= kRed; ++c) {
-      dst[c] = static_cast<uint8_t>((src[c] * a + dst[c] * (255 - a)) / 255);
+      dst[c] = static_cast<uint8_t>(over_opaque_quotient(src[c] * ws + dst[c] * wd, l));
     }
     return;
   }
-  const int32_t l = ws + wd;
   const int32_t nb = src[kBlue] * ws + dst[kBlue] * wd;
   const int32_t ng = src[kGreen] * ws + dst[kGreen] * wd;
   const int32_t nr = src[kRed] * ws + dst[kRed] * wd;

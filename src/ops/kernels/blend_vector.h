@@ -22,7 +22,8 @@
 //          = (Cs * a + Cd * (255 - a)) / 255, alpha 255
 //       (the common factor 255 leaves the truncating quotient unchanged).
 //       Under a lower opacity Ws = 255 a + k, 0 < k < 255, L = 65,025 + k
-//       varies from pixel to pixel, and the general path divides by it.
+//       varies from pixel to pixel: a group whose destinations are all
+//       opaque takes it by over_opaque_quotient (blend_over_opaque_at).
 //   add, Ad = 0 (< a):     Cn = Cd * 0 / a + Cs = Cs, alpha a
 //   add, Ad = 255 (>= a):  Cn = min(Cd + Cs * a / 255, 255), alpha 255
 //       (a = 255 gives Cs * 255 / 255 = Cs, the Ad = a case)
@@ -241,6 +242,37 @@ inline V dodge_or_burn_clear_sources(V sv, V dv, V* short_case) {
 
 // ---------------------------------------------------------------------------
 
+// Normal at any opacity where every destination of the group is opaque:
+// over_opaque_quotient (ops/blend.h) for each color, each pixel in a 32-bit
+// lane of its own; where a = 0 the destination is kept. Q = N / 65,025 by a
+// multiply and a shift:
+//   Q = (N * M) >> 40,   M = ceil(2^40 / 65,025)
+// With e = 65,025 M - 2^40 (0 <= e < 65,025) and N = 65,025 Q + r,
+// N M / 2^40 = Q + (r + N e / 2^40) / 65,025, and N <= 255 * 65,279 < 2^24
+// makes N e < 2^40: the fraction stays below 1. N M < 2^49. Every factor
+// of the products below is below 2^16.
+inline constexpr int kOverOpaqueShift = 40;
+inline constexpr uint32_t kOverOpaqueMultiplier = static_cast<uint32_t>(
+    ((uint64_t{1} << kOverOpaqueShift) + kOverOpaqueDivisor - 1) / kOverOpaqueDivisor);
+
+template <int C>
+inline V over_opaque_color(V s, V d, V ws, V wd, V l) {
+  const V n = add32(mul32_small(channel<C>(s), ws), mul32_small(channel<C>(d), wd));
+  const V q = mul_shift<kOverOpaqueShift>(n, set32(static_cast<int32_t>(kOverOpaqueMultiplier)));
+  return sll32<8 * C>(add32(q, gt32(mul32_small(q, l), n)));  // the comparison's -1 where Q L > N
+}
+
+inline V blend_over_opaque_at(V sv, V dv, V opacity) {
+  const V ws = mullo16(channel<3>(sv), opacity);
+  const V a = div255(ws);
+  const V wd = mullo16(sub32(set32(255), a), set32(255));
+  const V l = add32(ws, wd);
+  const V out =
+      or_(or_(over_opaque_color<0>(sv, dv, ws, wd, l), over_opaque_color<1>(sv, dv, ws, wd, l)),
+          or_(over_opaque_color<2>(sv, dv, ws, wd, l), set32(static_cast<int32_t>(0xFF000000u))));
+  return select(eq32(a, zero()), dv, out);
+}
+
 // Modes 0, 1, 2, 4 and 5: the short results where they serve (in sprites,
 // most pixels), the general computation where any pixel needs it.
 template <int32_t Mode>
@@ -252,6 +284,13 @@ inline void blend_group_with_divisions(uint8_t* d, const uint8_t* s, V opacity) 
   if (all_set(short_case)) {
     store(d, out);
     return;
+  }
+  if constexpr (Mode == BLEND_NORMAL) {
+    const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
+    if (all_set(eq32(and_(dv, alpha_bits), alpha_bits))) {
+      store(d, blend_over_opaque_at(sv, dv, opacity));
+      return;
+    }
   }
   const V full =
       Mode <= BLEND_SUBTRACT ? blend_weighted<Mode>(sv, dv, opacity) : dodge_or_burn<Mode>(sv, dv);
