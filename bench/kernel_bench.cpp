@@ -95,29 +95,17 @@ std::vector<NamedOperation> every_operation() {
   return list;
 }
 
-const char* variant_name(InstructionSet set) {
-  switch (set) {
-    case InstructionSet::kAvx2:
-      return "avx2";
-    case InstructionSet::kSse2:
-      return "sse2";
-    default:
-      return "plain";
-  }
-}
-
 // `operation` on a (changed) and b, once per kernel variant this processor
 // runs, named name/size/content/variant.
 void add_variants(const std::string& name, const std::string& content, BitmapView a, BitmapView b,
                   const Operation& operation) {
-  for (const auto set : {InstructionSet::kPlain, InstructionSet::kSse2, InstructionSet::kAvx2}) {
-    if (!vellora::instruction_set_runs(set)) continue;
-    const std::string full =
-        name + "/" + size_name({a.width, a.height}) + "/" + content + "/" + variant_name(set);
+  vellora::for_each_instruction_set_that_runs([&](InstructionSet set) {
+    const std::string full = name + "/" + size_name({a.width, a.height}) + "/" + content + "/" +
+                             vellora::instruction_set_name(set);
     bench::add(full, [a, b, operation, set](benchmark::State& state) {
       bench::against_memcpy(state, a.pixels, bytes_of(a), [&] { operation(a, b, set); });
     });
-  }
+  });
 }
 
 void register_all() {

@@ -30,16 +30,11 @@ using vellora::InstructionSet;
 
 std::vector<InstructionSet> sets_that_run() {
   std::vector<InstructionSet> sets;
-  for (InstructionSet set :
-       {InstructionSet::kPlain, InstructionSet::kSse2, InstructionSet::kAvx2}) {
-    if (vellora::instruction_set_runs(set)) sets.push_back(set);
-  }
+  vellora::for_each_instruction_set_that_runs([&](InstructionSet set) { sets.push_back(set); });
   return sets;
 }
 
-std::string name_of(InstructionSet set) {
-  return set == InstructionSet::kPlain ? "plain" : set == InstructionSet::kSse2 ? "SSE2" : "AVX2";
-}
+std::string name_of(InstructionSet set) { return vellora::instruction_set_name(set); }
 
 BitmapView view_of(hostsim::Bitmap& bitmap) {
   return {hostsim::width_of(bitmap), hostsim::height_of(bitmap), hostsim::pixels_of(bitmap)};
@@ -96,124 +91,108 @@ void size_of_round(int round, std::mt19937& rng, int32_t* w, int32_t* h) {
 // --- Exact division in vector lanes ----------------------------------------
 
 #if VELLORA_VECTOR_KERNELS
-// Lane-wise helpers, called on arrays as long as a vector: one wrapper per
-// instruction set, compiled for it.
-template <typename Helper>
-void lanes_sse2(const uint32_t* n, const uint32_t* d, uint32_t* q, Helper helper) {
-  using vellora::sse2::V;
-  V x, y;
-  std::memcpy(&x, n, sizeof x);
-  std::memcpy(&y, d, sizeof y);
-  const V r = helper(x, y);
-  std::memcpy(q, &r, sizeof r);
-}
+// The helpers of each vector instruction set on arrays of lanes.
+template <InstructionSet>
+struct Lanes;
 
-struct Sse2Divide {
-  __m128i operator()(__m128i n, __m128i d) const {
-    return vellora::sse2::divide_small_quotient(n, d);
-  }
-};
-// div255 in 32-bit lanes (on the low 16 bits of each lane) beside div255 in
-// 16-bit lanes (kept in the high 16).
-struct Sse2Div255 {
-  __m128i operator()(__m128i n, __m128i) const {
-    using namespace vellora::sse2;
-    return or_(div255(and_(n, set32(0xFFFF))), and_(div255(n), set32(~0xFFFF)));
-  }
-};
+#define VELLORA_ISA sse2
+#define VELLORA_ISA_SET kSse2
+#include "vector_lanes.inc"
+#undef VELLORA_ISA
+#undef VELLORA_ISA_SET
 
 VELLORA_AVX2_BEGIN
-void divide_avx2(const uint32_t* n, const uint32_t* d, uint32_t* q) {
-  using vellora::avx2::V;
-  V x, y;
-  std::memcpy(&x, n, sizeof x);
-  std::memcpy(&y, d, sizeof y);
-  const V r = vellora::avx2::divide_small_quotient(x, y);
-  std::memcpy(q, &r, sizeof r);
-}
-void div255_avx2(const uint32_t* n, uint32_t* q) {
-  using namespace vellora::avx2;
-  V x;
-  std::memcpy(&x, n, sizeof x);
-  const V r = or_(div255(and_(x, set32(0xFFFF))), and_(div255(x), set32(~0xFFFF)));
-  std::memcpy(q, &r, sizeof r);
-}
+#define VELLORA_ISA avx2
+#define VELLORA_ISA_SET kAvx2
+#include "vector_lanes.inc"
+#undef VELLORA_ISA
+#undef VELLORA_ISA_SET
 VELLORA_AVX2_END
 
-// Divides n[k] by d[k] for 8 lanes with every vector variant that runs and
-// checks each quotient against the expected one.
-void expect_quotients(const uint32_t n[8], const uint32_t d[8], const uint32_t expected[8]) {
-  uint32_t q[8];
-  for (int half = 0; half < 2; ++half) {
-    lanes_sse2(n + 4 * half, d + 4 * half, q + 4 * half, Sse2Divide{});
-  }
-  for (int k = 0; k < 8; ++k) ASSERT_EQ(q[k], expected[k]) << "SSE2: " << n[k] << " / " << d[k];
-  if (!vellora::instruction_set_runs(InstructionSet::kAvx2)) return;
-  divide_avx2(n, d, q);
-  for (int k = 0; k < 8; ++k) ASSERT_EQ(q[k], expected[k]) << "AVX2: " << n[k] << " / " << d[k];
+// Calls f(Lanes<set>{}) for every vector instruction set that runs.
+template <typename F>
+void for_each_vector_set(F&& f) {
+  vellora::instruction_sets::All::for_each([&](auto info) {
+    using Info = decltype(info);
+    if constexpr (Info::kSet != InstructionSet::kPlain) {
+      if (vellora::instruction_set_runs(Info::kSet)) f(Lanes<Info::kSet>{});
+    }
+  });
 }
 
-// Every divisor that occurs (blur alpha sums reach 2,001 * 255 = 510,255;
-// counts, blend sums and bytes are smaller), each with the smallest and the
-// largest dividend of every quotient 0..255; every dividend of the divisors
-// up to 255, which the blend modes use; and the largest divisor allowed.
-TEST(DivisionInLanes, SmallQuotientsAreExactForEveryDivisorThatOccurs) {
-  uint32_t n[8], d[8], expected[8];
+// Lanes filled one case at a time, a vector's worth checked at once.
+template <typename L>
+struct LaneCases {
+  uint32_t a[L::kCount], b[L::kCount], expected[L::kCount];
   int filled = 0;
-  const auto divide = [&](uint32_t dividend, uint32_t divisor, uint32_t quotient) {
-    n[filled] = dividend;
-    d[filled] = divisor;
-    expected[filled] = quotient;
-    if (++filled == 8) {
-      expect_quotients(n, d, expected);
-      filled = 0;
+
+  // Adds a case; when the vector is full, apply(a, b, got) computes it and
+  // every lane is checked.
+  template <typename Apply>
+  void add(uint32_t x, uint32_t y, uint32_t want, Apply apply, const char* what) {
+    a[filled] = x;
+    b[filled] = y;
+    expected[filled] = want;
+    if (++filled < L::kCount) return;
+    flush(apply, what);
+  }
+  template <typename Apply>
+  void flush(Apply apply, const char* what) {
+    uint32_t got[L::kCount];
+    apply(a, b, got);
+    for (int k = 0; k < filled; ++k) {
+      ASSERT_EQ(got[k], expected[k]) << L::name() << " " << what << " of " << a[k] << ", " << b[k];
     }
-  };
+    filled = 0;
+  }
+};
+
+// Every divisor that occurs, up to kDivisorMax (blur alpha sums reach
+// 2,001 * 255 = 510,255; counts, blend sums and bytes are smaller), each
+// with the smallest and the largest dividend of every quotient 0..255; and
+// every dividend of the divisors up to 255, which the blend modes use.
+TEST(DivisionInLanes, SmallQuotientsAreExactForEveryDivisorThatOccurs) {
 #if defined(NDEBUG)
   const uint32_t step = 1;
 #else
   const uint32_t step = 97;  // unoptimized builds check a spread of divisors
 #endif
-  for (uint32_t divisor = 1; divisor <= 510255; divisor += divisor < 4096 ? 1 : step) {
-    for (uint32_t q = 0; q < 256; ++q) {
-      divide(q * divisor, divisor, q);
-      divide(q * divisor + divisor - 1, divisor, q);
+  for_each_vector_set([&](auto lanes) {
+    using L = decltype(lanes);
+    LaneCases<L> cases;
+    const auto divide = [](const uint32_t* n, const uint32_t* d, uint32_t* q) {
+      L::divide(n, d, q);
+    };
+    const uint32_t largest = vellora::sse2::kDivisorMax;
+    for (uint32_t d = 1; d <= largest;
+         d = d < 4096 || d == largest ? d + 1 : std::min(d + step, largest)) {
+      for (uint32_t q = 0; q < 256; ++q) {
+        cases.add(q * d, d, q, divide, "quotient");
+        cases.add(q * d + d - 1, d, q, divide, "quotient");
+      }
+      if (::testing::Test::HasFatalFailure()) return;
     }
-    if (::testing::Test::HasFatalFailure()) return;
-  }
-  for (uint32_t divisor = 1; divisor <= 255; ++divisor) {
-    for (uint32_t dividend = 0; dividend < 256 * divisor; ++dividend) {
-      divide(dividend, divisor, dividend / divisor);
+    for (uint32_t d = 1; d <= 255; ++d) {
+      for (uint32_t n = 0; n < 256 * d; ++n) cases.add(n, d, n / d, divide, "quotient");
+      if (::testing::Test::HasFatalFailure()) return;
     }
-    if (::testing::Test::HasFatalFailure()) return;
-  }
-  const uint32_t largest = vellora::sse2::kDivisorMax;
-  for (uint32_t q : {0u, 1u, 254u, 255u}) {
-    divide(q * largest, largest, q);
-    divide(q * largest + largest - 1, largest, q);
-  }
+    cases.flush(divide, "quotient");
+  });
 }
 
 // div255 in 32-bit and in 16-bit lanes (the low and the high half of each
 // 32-bit lane), for every value of its range.
 TEST(DivisionInLanes, DivisionBy255IsExactOverItsWholeRange) {
-  const bool avx2 = vellora::instruction_set_runs(InstructionSet::kAvx2);
-  for (uint32_t p = 0; p <= vellora::sse2::kDiv255Max; p += 8) {
-    uint32_t n[8], q[8];
-    for (uint32_t k = 0; k < 8; ++k) n[k] = std::min(p + k, vellora::sse2::kDiv255Max) * 0x10001u;
-    for (int round = 0; round < (avx2 ? 2 : 1); ++round) {
-      if (round == 0) {
-        for (int half = 0; half < 2; ++half)
-          lanes_sse2(n + 4 * half, n, q + 4 * half, Sse2Div255{});
-      } else {
-        div255_avx2(n, q);
-      }
-      for (int k = 0; k < 8; ++k) {
-        const uint32_t expected = (n[k] & 0xFFFF) / 255;
-        ASSERT_EQ(q[k], expected * 0x10001u) << (round == 0 ? "SSE2 " : "AVX2 ") << (n[k] & 0xFFFF);
-      }
+  for_each_vector_set([&](auto lanes) {
+    using L = decltype(lanes);
+    LaneCases<L> cases;
+    const auto div255 = [](const uint32_t* n, const uint32_t*, uint32_t* q) { L::div255(n, q); };
+    for (uint32_t p = 0; p <= vellora::sse2::kDiv255Max; ++p) {
+      cases.add(p * 0x10001u, 0, (p / 255) * 0x10001u, div255, "div255");
+      if (::testing::Test::HasFatalFailure()) return;
     }
-  }
+    cases.flush(div255, "div255");
+  });
 }
 #endif
 
@@ -249,72 +228,41 @@ TEST(OpaqueMeans, EqualTruncatingDivisionForEverySumOfEveryWindow) {
 }
 
 #if VELLORA_VECTOR_KERNELS
-template <int Shift>
-struct Sse2MulShift {
-  __m128i operator()(__m128i x, __m128i m) const { return vellora::sse2::mul_shift<Shift>(x, m); }
-};
-
-VELLORA_AVX2_BEGIN
-template <int Shift>
-void mul_shift_avx2(const uint32_t* x, const uint32_t* m, uint32_t* q) {
-  using vellora::avx2::V;
-  V a, b;
-  std::memcpy(&a, x, sizeof a);
-  std::memcpy(&b, m, sizeof b);
-  const V r = vellora::avx2::mul_shift<Shift>(a, b);
-  std::memcpy(q, &r, sizeof r);
-}
-VELLORA_AVX2_END
-
-// The same in vector lanes, a different multiplier in each, at each
-// quotient's first and last sums.
+// The same in vector lanes at each quotient's first and last sums, for both
+// forms; neighbouring lanes hold neighbouring counts, each with its
+// multiplier.
 TEST(OpaqueMeans, VectorLanesGiveTheSameMeans) {
-  const bool avx2 = vellora::instruction_set_runs(InstructionSet::kAvx2);
-  uint32_t x[8], m[8], expected[8], got[8];
-  int filled = 0;
-  const auto check = [&](uint32_t sum, uint32_t multiplier, uint32_t quotient, auto shift) {
-    x[filled] = sum;
-    m[filled] = multiplier;
-    expected[filled] = quotient;
-    if (++filled < 8) return;
-    filled = 0;
-    constexpr int kShift = decltype(shift)::value;
-    lanes_sse2(x, m, got, Sse2MulShift<kShift>{});
-    lanes_sse2(x + 4, m + 4, got + 4, Sse2MulShift<kShift>{});
-    for (int k = 0; k < 8; ++k)
-      ASSERT_EQ(got[k], expected[k]) << "SSE2 " << x[k] << " >> " << kShift;
-    if (!avx2) return;
-    mul_shift_avx2<kShift>(x, m, got);
-    for (int k = 0; k < 8; ++k)
-      ASSERT_EQ(got[k], expected[k]) << "AVX2 " << x[k] << " >> " << kShift;
-  };
-  // One pass for each form: a batch of lanes is multiplied with one shift.
-  // Neighbouring lanes hold neighbouring counts, each with its multiplier.
-  for (const bool column : {false, true}) {
-    for (uint32_t q = 0; q <= 255; ++q) {
-      for (uint32_t n = 1; n <= vellora::kOpaqueWindowMax; ++n) {
-        const uint32_t multiplier =
-            column ? vellora::opaque_column_multiplier(n) : vellora::opaque_row_multiplier(n);
-        for (const uint32_t t : {q * n, q * n + n - 1}) {
-          if (t > 255 * n) continue;
-          if (column) {
-            check(255 * t, multiplier, q, std::integral_constant<int, vellora::kColumnMeanShift>{});
-          } else {
-            check(t, multiplier, q, std::integral_constant<int, vellora::kRowMeanShift>{});
+  for_each_vector_set([&](auto lanes) {
+    using L = decltype(lanes);
+    for (const bool column : {false, true}) {
+      LaneCases<L> cases;
+      const auto row_form = [](const uint32_t* x, const uint32_t* m, uint32_t* q) {
+        L::template mul_shift<vellora::kRowMeanShift>(x, m, q);
+      };
+      const auto column_form = [](const uint32_t* x, const uint32_t* m, uint32_t* q) {
+        L::template mul_shift<vellora::kColumnMeanShift>(x, m, q);
+      };
+      for (uint32_t q = 0; q <= 255; ++q) {
+        for (uint32_t n = 1; n <= vellora::kOpaqueWindowMax; ++n) {
+          for (const uint32_t t : {q * n, q * n + n - 1}) {
+            if (t > 255 * n) continue;
+            if (column) {
+              cases.add(255 * t, vellora::opaque_column_multiplier(n), q, column_form,
+                        "column mean");
+            } else {
+              cases.add(t, vellora::opaque_row_multiplier(n), q, row_form, "row mean");
+            }
           }
         }
+        if (::testing::Test::HasFatalFailure()) return;
       }
-      if (::testing::Test::HasFatalFailure()) return;
-    }
-    // Fills the last batch of the pass: 0 / n is 0 in either form.
-    while (filled != 0) {
       if (column) {
-        check(0, 1, 0, std::integral_constant<int, vellora::kColumnMeanShift>{});
+        cases.flush(column_form, "column mean");
       } else {
-        check(0, 1, 0, std::integral_constant<int, vellora::kRowMeanShift>{});
+        cases.flush(row_form, "row mean");
       }
     }
-  }
+  });
 }
 #endif
 

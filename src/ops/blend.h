@@ -1,13 +1,15 @@
-// The eight blend modes: one source pixel combined into one destination pixel.
+// The eight blend modes: one source pixel combined into one destination
+// pixel, each mode one function headed by its formula.
 //
 // Notation, per color channel: Cs, Cd the source's and destination's stored
 // bytes, As, Ad their alphas, Cn the new destination byte. Every division
-// truncates. The kernels are inline because the transfer calls them once per
-// pixel pair in its inner loop.
+// truncates. They are inline because the transfer's walks and the plain
+// kernel call them once per pixel pair.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <type_traits>
 
 #include "bitmap_view.h"
@@ -16,6 +18,30 @@
 namespace vellora {
 
 inline constexpr int32_t kOpacityMax = 255;
+
+// A blend mode that is one of the eight. Only blend_mode_of makes one from a
+// caller's number, so nothing past it holds a mode out of range.
+enum class BlendMode : int32_t {
+  kNormal = BLEND_NORMAL,
+  kAdd = BLEND_ADD,
+  kSubtract = BLEND_SUBTRACT,
+  kMultiply = BLEND_MULTIPLY,
+  kColorDodge = BLEND_COLOR_DODGE,
+  kColorBurn = BLEND_COLOR_BURN,
+  kScreen = BLEND_SCREEN,
+  kOverlay = BLEND_OVERLAY,
+};
+
+// The range rule: any number outside 0..7 (negative ones included) is no
+// mode, and a blend in it writes nothing.
+inline std::optional<BlendMode> blend_mode_of(int32_t mode) {
+  if (static_cast<uint32_t>(mode) > BLEND_OVERLAY) return std::nullopt;
+  return static_cast<BlendMode>(mode);
+}
+
+// Modes 0..2 weigh the stored bytes by alpha and opacity; 3..7 work on
+// premultiplied values and ignore the opacity.
+constexpr bool uses_opacity(BlendMode mode) { return mode <= BlendMode::kSubtract; }
 
 // Every kernel reads both pixels whole before it writes, so the source and the
 // destination may be the same pixel. `opacity` must lie in 0..255: outside it
@@ -117,84 +143,102 @@ inline void blend_subtract(const uint8_t* src, uint8_t* dst, int32_t opacity) {
 }
 
 // Modes 3..7 work on premultiplied values, Ps = Cs * As / 255 and
-// Pd = Cd * Ad / 255 (each in 0..255), and ignore the opacity.
-inline int32_t blend_premultiplied(int32_t mode, int32_t ps, int32_t pd) {
-  switch (mode) {
-    case BLEND_MULTIPLY:  // Ps * Pd / 255
-      return ps * pd / 255;
-    case BLEND_COLOR_DODGE:  // Ps = 255: 255; else Pd * 255 / (255 - Ps), at most 255
-      if (ps == 255) return 255;
-      if (ps == 0) return pd;  // Pd * 255 / 255
-      return std::min(pd * 255 / (255 - ps), 255);
-    case BLEND_COLOR_BURN:  // Ps = 0: 0; else 255 - ((255 - Pd) * 255 / Ps), at least 0
-      if (ps == 0) return 0;
-      if (ps == 255) return pd;  // 255 - (255 - Pd) * 255 / 255
-      return std::max(255 - (255 - pd) * 255 / ps, 0);
-    case BLEND_SCREEN:  // 255 - (255 - Ps) * (255 - Pd) / 255
-      return 255 - (255 - ps) * (255 - pd) / 255;
-    default:  // BLEND_OVERLAY; the destination picks the branch, 128 the second
-      if (pd < 128) return 2 * ps * pd / 255;
-      return std::min(2 * (ps + pd - ps * pd / 255) - 255, 255);
-  }
+// Pd = Cd * Ad / 255 (each in 0..255), one channel at a time.
+
+// Multiply: Cn = Ps * Pd / 255
+inline int32_t multiply_channel(int32_t ps, int32_t pd) { return ps * pd / 255; }
+
+// Color dodge: Ps = 255: 255; else Cn = Pd * 255 / (255 - Ps), at most 255
+inline int32_t color_dodge_channel(int32_t ps, int32_t pd) {
+  if (ps == 255) return 255;
+  if (ps == 0) return pd;  // Pd * 255 / 255
+  return std::min(pd * 255 / (255 - ps), 255);
 }
 
-// Writes dst in `mode` (BLEND_NORMAL ... BLEND_OVERLAY). The mode is taken as
-// unsigned, so negative values and values above 7 leave dst unchanged.
-inline void blend_pixel(uint8_t* dst, const uint8_t* src, int32_t mode, int32_t opacity) {
-  switch (static_cast<uint32_t>(mode)) {
-    case BLEND_NORMAL:
-      blend_normal(src, dst, opacity);
-      return;
-    case BLEND_ADD:
-      blend_add(src, dst, opacity);
-      return;
-    case BLEND_SUBTRACT:
-      blend_subtract(src, dst, opacity);
-      return;
-    case BLEND_MULTIPLY:
-    case BLEND_COLOR_DODGE:
-    case BLEND_COLOR_BURN:
-    case BLEND_SCREEN:
-    case BLEND_OVERLAY: {
-      // Even a fully transparent source takes part (as Ps = 0): the result is opaque.
-      const int32_t as = src[kAlpha], ad = dst[kAlpha];
-      for (int c = kBlue; c <= kRed; ++c) {
-        const int32_t ps = src[c] * as / 255;
-        const int32_t pd = dst[c] * ad / 255;
-        dst[c] = static_cast<uint8_t>(blend_premultiplied(mode, ps, pd));
-      }
-      dst[kAlpha] = 255;
-      return;
+// Color burn: Ps = 0: 0; else Cn = 255 - ((255 - Pd) * 255 / Ps), at least 0
+inline int32_t color_burn_channel(int32_t ps, int32_t pd) {
+  if (ps == 0) return 0;
+  if (ps == 255) return pd;  // 255 - (255 - Pd) * 255 / 255
+  return std::max(255 - (255 - pd) * 255 / ps, 0);
+}
+
+// Screen: Cn = 255 - (255 - Ps) * (255 - Pd) / 255
+inline int32_t screen_channel(int32_t ps, int32_t pd) {
+  return 255 - (255 - ps) * (255 - pd) / 255;
+}
+
+// Overlay: Pd < 128: Cn = 2 * Ps * Pd / 255
+//          else:     Cn = 2 * (Ps + Pd - Ps * Pd / 255) - 255, at most 255
+// The destination picks the branch, channel by channel; 128 takes the second.
+inline int32_t overlay_channel(int32_t ps, int32_t pd) {
+  if (pd < 128) return 2 * ps * pd / 255;
+  return std::min(2 * (ps + pd - ps * pd / 255) - 255, 255);
+}
+
+// The destination becomes opaque, even under a fully transparent source
+// (Ps = 0), whatever the opacity.
+template <BlendMode Mode>
+inline void blend_premultiplied(const uint8_t* src, uint8_t* dst) {
+  const int32_t as = src[kAlpha], ad = dst[kAlpha];
+  for (int c = kBlue; c <= kRed; ++c) {
+    const int32_t ps = src[c] * as / 255;
+    const int32_t pd = dst[c] * ad / 255;
+    int32_t cn;
+    if constexpr (Mode == BlendMode::kMultiply) {
+      cn = multiply_channel(ps, pd);
+    } else if constexpr (Mode == BlendMode::kColorDodge) {
+      cn = color_dodge_channel(ps, pd);
+    } else if constexpr (Mode == BlendMode::kColorBurn) {
+      cn = color_burn_channel(ps, pd);
+    } else if constexpr (Mode == BlendMode::kScreen) {
+      cn = screen_channel(ps, pd);
+    } else {
+      static_assert(Mode == BlendMode::kOverlay);
+      cn = overlay_channel(ps, pd);
     }
-    default:
-      return;
+    dst[c] = static_cast<uint8_t>(cn);
+  }
+  dst[kAlpha] = 255;
+}
+
+// One pair in `Mode`; `opacity` in 0..255 (read by modes 0..2 only).
+template <BlendMode Mode>
+inline void blend_pixel(uint8_t* dst, const uint8_t* src, int32_t opacity) {
+  if constexpr (Mode == BlendMode::kNormal) {
+    blend_normal(src, dst, opacity);
+  } else if constexpr (Mode == BlendMode::kAdd) {
+    blend_add(src, dst, opacity);
+  } else if constexpr (Mode == BlendMode::kSubtract) {
+    blend_subtract(src, dst, opacity);
+  } else {
+    blend_premultiplied<Mode>(src, dst);
   }
 }
 
-template <int32_t Mode>
-using BlendModeTag = std::integral_constant<int32_t, Mode>;
+template <BlendMode Mode>
+using BlendModeTag = std::integral_constant<BlendMode, Mode>;
 
-// Calls work(BlendModeTag<mode>{}) for a mode in 0..7, so that a run of pairs
-// picks its mode once and every pair's code is the mode's own.
+// Calls work(BlendModeTag<mode>{}): the one place where a mode becomes the
+// compile-time one that the code of a pair, a run or a walk is made for.
 template <typename Work>
-void with_blend_mode(int32_t mode, Work&& work) {
+void with_blend_mode(BlendMode mode, Work&& work) {
   switch (mode) {
-    case BLEND_NORMAL:
-      return work(BlendModeTag<BLEND_NORMAL>{});
-    case BLEND_ADD:
-      return work(BlendModeTag<BLEND_ADD>{});
-    case BLEND_SUBTRACT:
-      return work(BlendModeTag<BLEND_SUBTRACT>{});
-    case BLEND_MULTIPLY:
-      return work(BlendModeTag<BLEND_MULTIPLY>{});
-    case BLEND_COLOR_DODGE:
-      return work(BlendModeTag<BLEND_COLOR_DODGE>{});
-    case BLEND_COLOR_BURN:
-      return work(BlendModeTag<BLEND_COLOR_BURN>{});
-    case BLEND_SCREEN:
-      return work(BlendModeTag<BLEND_SCREEN>{});
-    default:
-      return work(BlendModeTag<BLEND_OVERLAY>{});
+    case BlendMode::kNormal:
+      return work(BlendModeTag<BlendMode::kNormal>{});
+    case BlendMode::kAdd:
+      return work(BlendModeTag<BlendMode::kAdd>{});
+    case BlendMode::kSubtract:
+      return work(BlendModeTag<BlendMode::kSubtract>{});
+    case BlendMode::kMultiply:
+      return work(BlendModeTag<BlendMode::kMultiply>{});
+    case BlendMode::kColorDodge:
+      return work(BlendModeTag<BlendMode::kColorDodge>{});
+    case BlendMode::kColorBurn:
+      return work(BlendModeTag<BlendMode::kColorBurn>{});
+    case BlendMode::kScreen:
+      return work(BlendModeTag<BlendMode::kScreen>{});
+    case BlendMode::kOverlay:
+      return work(BlendModeTag<BlendMode::kOverlay>{});
   }
 }
 

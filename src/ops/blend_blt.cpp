@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 
 #include "ops/blend.h"
 #include "ops/kernels/kernels.h"
@@ -9,6 +10,18 @@
 namespace vellora {
 
 namespace {
+
+// A clipped area: the pair at offset (i, j) joins destination pixel
+// (dst_x + i, dst_y + j) with source pixel (src_x + i, src_y + j), both inside
+// their bitmaps, for 0 <= i < width and 0 <= j < height.
+struct BlendArea {
+  int32_t dst_x;
+  int32_t dst_y;
+  int32_t src_x;
+  int32_t src_y;
+  int32_t width;
+  int32_t height;
+};
 
 // One axis of the clip, on an origin d in the destination (size dst_size), an
 // origin s in the source (size src_size) and a length n. Cutting one origin
@@ -30,8 +43,9 @@ void clip_axis(int64_t* d, int64_t* s, int64_t* n, int64_t dst_size, int64_t src
   if (*d + *n > dst_size) *n = dst_size - *d;
 }
 
-}  // namespace
-
+// Cuts the requested area down to the pairs whose two pixels both exist,
+// keeping the pairing. Returns false when no pair is left; *area is then not
+// written.
 bool clip_blend_area(const BitmapView& dst, const BitmapView& src, int32_t dst_x, int32_t dst_y,
                      int32_t src_x, int32_t src_y, int32_t area_width, int32_t area_height,
                      BlendArea* area) {
@@ -49,8 +63,6 @@ bool clip_blend_area(const BitmapView& dst, const BitmapView& src, int32_t dst_x
                     static_cast<int32_t>(sy), static_cast<int32_t>(w),  static_cast<int32_t>(h)};
   return true;
 }
-
-namespace {
 
 // Whether no byte read as a source pixel of the area is also written as a
 // destination pixel: then no pair sees another's result, and the pairs may
@@ -73,9 +85,9 @@ bool areas_disjoint(const BitmapView& dst, const BitmapView& src, const BlendAre
   return rows_apart || columns_apart;
 }
 
-template <InstructionSet Set>
-void blend_area_with(const BitmapView& dst, const BitmapView& src, const BlendArea& area,
-                     int32_t mode, int32_t opacity) {
+template <InstructionSet Set, BlendMode Mode>
+void blend_area(const BitmapView& dst, const BitmapView& src, const BlendArea& area,
+                int32_t opacity) {
   // Rows are stored bottom-up: one row down the image is one stored row back.
   const size_t dst_stride = static_cast<size_t>(row_bytes(dst));
   const size_t src_stride = static_cast<size_t>(row_bytes(src));
@@ -85,7 +97,7 @@ void blend_area_with(const BitmapView& dst, const BitmapView& src, const BlendAr
     uint8_t* d = image_pixel(dst, area.dst_x, area.dst_y + area.height - 1);
     const uint8_t* s = image_pixel(src, area.src_x, area.src_y + area.height - 1);
     for (int32_t j = 0;;) {
-      blend_pairs<Set>(d, s, area.width, mode, opacity);
+      blend_pairs<Set>(d, s, area.width, Mode, opacity);
       if (++j == area.height) break;  // no step past the area's top row
       d += dst_stride;
       s += src_stride;
@@ -96,7 +108,7 @@ void blend_area_with(const BitmapView& dst, const BitmapView& src, const BlendAr
     uint8_t* d = image_pixel(dst, area.dst_x + i, area.dst_y);
     const uint8_t* s = image_pixel(src, area.src_x + i, area.src_y);
     for (int32_t j = 0;;) {
-      blend_pixel(d, s, mode, opacity);
+      blend_pixel<Mode>(d, s, opacity);
       if (++j == area.height) break;  // no step past the area's bottom row
       d -= dst_stride;
       s -= src_stride;
@@ -106,12 +118,6 @@ void blend_area_with(const BitmapView& dst, const BitmapView& src, const BlendAr
 
 }  // namespace
 
-void blend_area(const BitmapView& dst, const BitmapView& src, const BlendArea& area, int32_t mode,
-                int32_t opacity, InstructionSet set) {
-  with_instruction_set(
-      set, [&](auto isa) { blend_area_with<decltype(isa)::value>(dst, src, area, mode, opacity); });
-}
-
 void blend_blt(const BitmapView& dst, const BitmapView& src, int32_t dst_x, int32_t dst_y,
                int32_t src_x, int32_t src_y, int32_t area_width, int32_t area_height, int32_t mode,
                int32_t opacity, InstructionSet set) {
@@ -119,12 +125,16 @@ void blend_blt(const BitmapView& dst, const BitmapView& src, int32_t dst_x, int3
   if (!clip_blend_area(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, &area)) {
     return;
   }
-  // A mode outside 0..7 changes no pixel, and neither does opacity 0 in
-  // modes 0..2 (the source's weight is 0): the walk can be skipped.
-  if (static_cast<uint32_t>(mode) > BLEND_OVERLAY) return;
+  const std::optional<BlendMode> blend_mode = blend_mode_of(mode);
+  if (!blend_mode) return;
   const int32_t clamped = std::clamp(opacity, 0, kOpacityMax);
-  if (clamped == 0 && mode <= BLEND_SUBTRACT) return;
-  blend_area(dst, src, area, mode, clamped, set);
+  // Opacity 0 in modes 0..2 gives the source no weight: nothing changes.
+  if (clamped == 0 && uses_opacity(*blend_mode)) return;
+  with_blend_mode(*blend_mode, [&](auto mode_tag) {
+    with_instruction_set(set, [&](auto isa) {
+      blend_area<decltype(isa)::value, decltype(mode_tag)::value>(dst, src, area, clamped);
+    });
+  });
 }
 
 }  // namespace vellora

@@ -1,7 +1,5 @@
 #include "ops/instruction_set.h"
 
-#include <initializer_list>
-
 namespace vellora {
 
 namespace {
@@ -10,30 +8,31 @@ InstructionSet detect_best() {
 #if VELLORA_VECTOR_KERNELS
   __builtin_cpu_init();  // harmless if the run-time library has done it already
 #endif
-  for (const InstructionSet set : {InstructionSet::kAvx2, InstructionSet::kSse2}) {
-    if (instruction_set_runs(set)) return set;
-  }
-  return InstructionSet::kPlain;
+  // The list is slowest first: the last that runs is the best.
+  InstructionSet best = InstructionSet::kPlain;
+  instruction_sets::All::for_each([&](auto info) {
+    if (instruction_set_runs(decltype(info)::kSet)) best = decltype(info)::kSet;
+  });
+  return best;
 }
 
 }  // namespace
 
 bool instruction_set_runs(InstructionSet set) {
-  switch (set) {
-    case InstructionSet::kPlain:
-      return true;
-#if VELLORA_VECTOR_KERNELS
-    // The compiler's run-time library reads the processor's feature bits
-    // once; it reports AVX2 only where the operating system saves the AVX
-    // registers too.
-    case InstructionSet::kSse2:
-      return __builtin_cpu_supports("sse2");
-    case InstructionSet::kAvx2:
-      return __builtin_cpu_supports("avx2");
-#endif
-    default:
-      return false;
-  }
+  bool runs = false;
+  instruction_sets::All::for_each([&](auto info) {
+    using Info = decltype(info);
+    if (set == Info::kSet) runs = Info::kBuilt && Info::processor_runs();
+  });
+  return runs;
+}
+
+const char* instruction_set_name(InstructionSet set) {
+  const char* name = "?";
+  instruction_sets::All::for_each([&](auto info) {
+    if (set == decltype(info)::kSet) name = decltype(info)::kName;
+  });
+  return name;
 }
 
 InstructionSet best_instruction_set() {

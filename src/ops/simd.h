@@ -11,9 +11,9 @@
 // records loads into a pair as two plain vector loads.
 //
 // The helpers built on these primitives, the same for every instruction set
-// (among them the exact replacements of division, each with its range),
-// are in ops/simd_derived.h, which each namespace includes; kernels_test
-// checks every value of those ranges in both instruction sets.
+// (among them the exact replacements of division, each with its range and
+// what kernels_test tries of it), are in ops/simd_derived.h, which each
+// namespace includes.
 #pragma once
 
 #include <cstdint>

@@ -14,7 +14,11 @@ inline V div255(V p) { return srl16<7>(mulhi_u16(p, set16(static_cast<int16_t>(0
 
 // Exact truncating division n / d in 32-bit lanes where the quotient is
 // below 256: for every d in 1..kDivisorMax and n in 0 .. 256d - 1. Other
-// lanes get an unspecified value.
+// lanes get an unspecified value. The argument below holds for d up to
+// 2^22 - 1; kDivisorMax is what the kernels use, the blur's alpha sums of
+// 2,001 * 255, and what kernels_test tries: every divisor up to it with the
+// first and the last dividend of each quotient, and every dividend of the
+// divisors up to 255.
 //
 // Restoring division by D = d * 256, one quotient bit per step, the bits
 // collected in the low byte of x itself: x starts as n, and each of eight
@@ -24,7 +28,7 @@ inline V div255(V p) { return srl16<7>(mulhi_u16(p, set16(static_cast<int16_t>(0
 // never carry into the comparison, which therefore decides the bit as long
 // division does. After eight steps x = 256 (n mod d) + n / d, and the low
 // byte is the quotient. x stays below 2D <= 2^31.
-inline constexpr uint32_t kDivisorMax = (1u << 22) - 1;
+inline constexpr uint32_t kDivisorMax = 2001 * 255;
 // D - 1, the form of the divisor the steps use: prepared once, it serves
 // every dividend divided by the same d.
 inline V prepare_divisor(V d) { return sub32(sll32<8>(d), set32(1)); }

@@ -1,18 +1,12 @@
 // The vector kernels compiled for AVX2, whatever the build's baseline; they
 // run only where best_instruction_set() finds AVX2.
-#include <algorithm>
-#include <cstring>
-
-#include "bitmap_view.h"
-#include "ops/blend.h"
-#include "ops/kernels/kernels.h"
-#include "ops/kernels/opaque_mean.h"
+#include "ops/instruction_set.h"
 #include "ops/simd.h"
 
 #if VELLORA_VECTOR_KERNELS
 VELLORA_AVX2_BEGIN
 #define VELLORA_ISA avx2
 #define VELLORA_ISA_SET kAvx2
-#include "ops/kernels/vector_kernels.inc"
+#include "ops/kernels/vector_kernels.h"
 VELLORA_AVX2_END
 #endif

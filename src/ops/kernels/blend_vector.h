@@ -1,7 +1,7 @@
-// BlendBlt's runs of pairs on whole vectors of pixels. Included by
-// kernels/sse2.cpp and kernels/avx2.cpp inside their instruction set's
-// namespace. Notation as in ops/blend.h: Cs, Cd the source's and the
-// destination's color bytes, As, Ad their alphas, a = As * opacity / 255.
+// BlendBlt's runs of pairs on whole vectors of pixels. Compiled once per
+// vector instruction set (kernels/vector_kernels.h). Notation as in
+// ops/blend.h: Cs, Cd the source's and the destination's color bytes, As, Ad
+// their alphas, a = As * opacity / 255.
 //
 // A run goes kPixels pairs at a time. Groups that need no division (in
 // sprites, most pixels are fully transparent or fully opaque) take the short
@@ -9,6 +9,8 @@
 // its own, one color at a time, with divide_small_quotient for the divisions
 // by a value that changes from pixel to pixel. The pairs left over go to the
 // plain kernel.
+
+namespace VELLORA_ISA {
 
 // ---------------------------------------------------------------------------
 // Modes 0..2 where every pair of the group is one of these (no division but
@@ -41,7 +43,7 @@ inline V scale_colors(V s, V a) {
 // The group's result for the pixels that are one of the cases above, with
 // *short_case set in their lanes; the others' lanes are junk.
 // `opacity` is in every 32-bit lane.
-template <int32_t Mode>
+template <BlendMode Mode>
 inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
   const V colors = set32(0x00FFFFFF);
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
@@ -53,9 +55,9 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
   const V clear_dst = eq32(ad, zero());
   const V opaque_dst = eq32(ad, full);
   // Destination transparent: Cs (normal, add) or 0 (subtract), alpha a.
-  const V from_clear = or_(Mode == BLEND_SUBTRACT ? zero() : and_(sv, colors), sll32<24>(a));
+  const V from_clear = or_(Mode == BlendMode::kSubtract ? zero() : and_(sv, colors), sll32<24>(a));
   V from_opaque;
-  if constexpr (Mode == BLEND_NORMAL) {
+  if constexpr (Mode == BlendMode::kNormal) {
     const V whole = eq32(mullo16(a, full), ws);     // Ws = 255 a
     const V cover = or_(clear_dst, eq32(a, full));  // Wd = 0
     *short_case = or_(or_(keep, cover), and_(whole, opaque_dst));
@@ -74,7 +76,7 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
     *short_case = or_(or_(keep, clear_dst), opaque_dst);
     if (none_set(*short_case)) return dv;
     const V scaled = and_(scale_colors(sv, a), colors);
-    const V moved = Mode == BLEND_ADD ? adds_u8(dv, scaled) : subs_u8(dv, scaled);
+    const V moved = Mode == BlendMode::kAdd ? adds_u8(dv, scaled) : subs_u8(dv, scaled);
     from_opaque = or_(moved, alpha_bits);
   }
   return select(keep, dv, select(clear_dst, from_clear, from_opaque));
@@ -106,13 +108,13 @@ struct WeightedPixels {
   V alpha;      // the new alpha, in place
 };
 
-template <int32_t Mode>
+template <BlendMode Mode>
 inline WeightedPixels weighted_pixels(V s, V d, V opacity) {
   WeightedPixels w;
   const V ad = channel<3>(d);
   w.ws = mullo16(channel<3>(s), opacity);  // below 2^16: the low 16 bits are all of it
   w.a = div255(w.ws);
-  if constexpr (Mode == BLEND_NORMAL) {
+  if constexpr (Mode == BlendMode::kNormal) {
     w.wd = mullo16(sub32(set32(255), w.a), ad);
     const V l = add32(w.ws, w.wd);
     w.divisor = prepare_divisor(l);
@@ -128,11 +130,11 @@ inline WeightedPixels weighted_pixels(V s, V d, V opacity) {
 }
 
 // Color C of the group's new pixels, in place.
-template <int32_t Mode, int C>
+template <BlendMode Mode, int C>
 inline V weighted_color(V s, V d, const WeightedPixels& w) {
   const V cs = channel<C>(s), cd = channel<C>(d);
   V cn;
-  if constexpr (Mode == BLEND_NORMAL) {
+  if constexpr (Mode == BlendMode::kNormal) {
     const V numerator = add32(mul32_small(cs, w.ws), mul32_small(cd, w.wd));
     cn = divide_small_quotient_prepared(numerator, w.divisor);
   } else {
@@ -141,13 +143,13 @@ inline V weighted_color(V s, V d, const WeightedPixels& w) {
     const V left = select(w.scale_dst, scaled, cd);
     const V right = select(w.scale_dst, cs, scaled);
     // Both terms are at most 255, so 16-bit minimums serve in 32-bit lanes.
-    cn =
-        Mode == BLEND_ADD ? min16(add32(left, right), set32(255)) : sub32(left, min16(left, right));
+    cn = Mode == BlendMode::kAdd ? min16(add32(left, right), set32(255))
+                                 : sub32(left, min16(left, right));
   }
   return sll32<8 * C>(cn);
 }
 
-template <int32_t Mode>
+template <BlendMode Mode>
 inline V blend_weighted(V s, V d, V opacity) {
   const WeightedPixels w = weighted_pixels<Mode>(s, d, opacity);
   const V out = or_(or_(weighted_color<Mode, 0>(s, d, w), weighted_color<Mode, 1>(s, d, w)),
@@ -167,14 +169,14 @@ inline V blend_weighted(V s, V d, V opacity) {
 //             else:     2 * (Ps + Pd - Ps * Pd / 255) - 255
 // The caller's unsigned saturating pack is the "at most 255" of overlay.
 // The alpha lanes compute nonsense that the caller replaces with 255.
-template <int32_t Mode>
+template <BlendMode Mode>
 inline V premultiplied_lanes(V s, V d) {
   const V ps = div255(mullo16(s, alpha16(s)));
   const V pd = div255(mullo16(d, alpha16(d)));
   const V c255 = set16(255);
-  if constexpr (Mode == BLEND_MULTIPLY) {
+  if constexpr (Mode == BlendMode::kMultiply) {
     return div255(mullo16(ps, pd));
-  } else if constexpr (Mode == BLEND_SCREEN) {
+  } else if constexpr (Mode == BlendMode::kScreen) {
     return sub16(c255, div255(mullo16(sub16(c255, ps), sub16(c255, pd))));
   } else {
     const V low = lt16(pd, set16(128));
@@ -199,14 +201,14 @@ inline V premultiplied_lanes(V s, V d) {
 // The cases Ps = 255 (dodge) and Ps = 0 (burn) fall in those too, and take
 // the saturated value as they should. Each pixel in a 32-bit lane of its own,
 // each color in turn; every product is at most 65,025.
-template <int32_t Mode, int C>
+template <BlendMode Mode, int C>
 inline V dodge_or_burn_color(V s, V d, V as, V ad) {
   const V c255 = set32(255);
   const V ps = div255(mullo16(channel<C>(s), as));
   const V pd = div255(mullo16(channel<C>(d), ad));
   const V sum = add32(ps, pd);
   V cn;
-  if constexpr (Mode == BLEND_COLOR_DODGE) {
+  if constexpr (Mode == BlendMode::kColorDodge) {
     const V q = divide_small_quotient(mullo16(pd, c255), sub32(c255, ps));
     cn = select(gt32(sum, set32(254)), c255, q);
   } else {
@@ -216,7 +218,7 @@ inline V dodge_or_burn_color(V s, V d, V as, V ad) {
   return sll32<8 * C>(cn);
 }
 
-template <int32_t Mode>
+template <BlendMode Mode>
 inline V dodge_or_burn(V s, V d) {
   const V as = channel<3>(s), ad = channel<3>(d);
   return or_(
@@ -227,13 +229,13 @@ inline V dodge_or_burn(V s, V d) {
 // Where a source is fully transparent (Ps = 0) no division is needed: dodge
 // gives Pd * 255 / 255 = Pd and burn gives 0. The group's result for those
 // pixels, with *short_case set in their lanes; the others' lanes are junk.
-template <int32_t Mode>
+template <BlendMode Mode>
 inline V dodge_or_burn_clear_sources(V sv, V dv, V* short_case) {
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
   *short_case = eq32(and_(sv, alpha_bits), zero());
   if (none_set(*short_case)) return dv;
   V out = zero();
-  if constexpr (Mode == BLEND_COLOR_DODGE) {
+  if constexpr (Mode == BlendMode::kColorDodge) {
     const V lo = unpacklo8(dv, zero()), hi = unpackhi8(dv, zero());
     out = packus16(div255(mullo16(lo, alpha16(lo))), div255(mullo16(hi, alpha16(hi))));
   }
@@ -275,25 +277,26 @@ inline V blend_over_opaque_at(V sv, V dv, V opacity) {
 
 // Modes 0, 1, 2, 4 and 5: the short results where they serve (in sprites,
 // most pixels), the general computation where any pixel needs it.
-template <int32_t Mode>
+template <BlendMode Mode>
 inline void blend_group_with_divisions(uint8_t* d, const uint8_t* s, V opacity) {
   const V sv = load(s), dv = load(d);
   V short_case;
-  const V out = Mode <= BLEND_SUBTRACT ? blend_without_division<Mode>(sv, dv, opacity, &short_case)
-                                       : dodge_or_burn_clear_sources<Mode>(sv, dv, &short_case);
+  const V out = Mode <= BlendMode::kSubtract
+                    ? blend_without_division<Mode>(sv, dv, opacity, &short_case)
+                    : dodge_or_burn_clear_sources<Mode>(sv, dv, &short_case);
   if (all_set(short_case)) {
     store(d, out);
     return;
   }
-  if constexpr (Mode == BLEND_NORMAL) {
+  if constexpr (Mode == BlendMode::kNormal) {
     const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
     if (all_set(eq32(and_(dv, alpha_bits), alpha_bits))) {
       store(d, blend_over_opaque_at(sv, dv, opacity));
       return;
     }
   }
-  const V full =
-      Mode <= BLEND_SUBTRACT ? blend_weighted<Mode>(sv, dv, opacity) : dodge_or_burn<Mode>(sv, dv);
+  const V full = Mode <= BlendMode::kSubtract ? blend_weighted<Mode>(sv, dv, opacity)
+                                              : dodge_or_burn<Mode>(sv, dv);
   store(d, select(short_case, out, full));
 }
 
@@ -320,7 +323,7 @@ inline bool blend_over_opaque(uint8_t* d, const uint8_t* s) {
   return true;
 }
 
-template <int32_t Mode>
+template <BlendMode Mode>
 inline void blend_run_vector(uint8_t* d, const uint8_t* s, int32_t n, int32_t opacity) {
   const V op = set32(opacity);
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
@@ -329,10 +332,11 @@ inline void blend_run_vector(uint8_t* d, const uint8_t* s, int32_t n, int32_t op
   for (; i + kPixels <= n; i += kPixels) {
     uint8_t* dg = d + static_cast<size_t>(i) * kBytesPerPixel;
     const uint8_t* sg = s + static_cast<size_t>(i) * kBytesPerPixel;
-    if constexpr (Mode == BLEND_NORMAL) {
+    if constexpr (Mode == BlendMode::kNormal) {
       if (full_opacity && blend_over_opaque(dg, sg)) continue;
     }
-    if constexpr (Mode == BLEND_MULTIPLY || Mode == BLEND_SCREEN || Mode == BLEND_OVERLAY) {
+    if constexpr (Mode == BlendMode::kMultiply || Mode == BlendMode::kScreen ||
+                  Mode == BlendMode::kOverlay) {
       const V sv = load(sg), dv = load(dg);
       const V lo = premultiplied_lanes<Mode>(unpacklo8(sv, zero()), unpacklo8(dv, zero()));
       const V hi = premultiplied_lanes<Mode>(unpackhi8(sv, zero()), unpackhi8(dv, zero()));
@@ -346,8 +350,12 @@ inline void blend_run_vector(uint8_t* d, const uint8_t* s, int32_t n, int32_t op
                                       opacity);
 }
 
-inline void blend_pairs_vector(uint8_t* d, const uint8_t* s, int32_t n, int32_t mode,
-                               int32_t opacity) {
+}  // namespace VELLORA_ISA
+
+template <>
+void blend_pairs<InstructionSet::VELLORA_ISA_SET>(uint8_t* d, const uint8_t* s, int32_t n,
+                                                  BlendMode mode, int32_t opacity) {
+  using namespace VELLORA_ISA;
   with_blend_mode(mode,
                   [&](auto tag) { blend_run_vector<decltype(tag)::value>(d, s, n, opacity); });
 }

@@ -1,10 +1,12 @@
-// The blur's two passes on whole vectors of pixels. Included by
-// kernels/sse2.cpp and kernels/avx2.cpp inside their instruction set's
-// namespace. A window's samples are weighted as in kernels/blur_plain.cpp:
-// (B * A, G * A, R * A, A), and its means follow the same rule:
+// The blur's two passes on whole vectors of pixels. Compiled once per
+// vector instruction set (kernels/vector_kernels.h). A window's samples are
+// weighted as in kernels/blur_plain.cpp, (B * A, G * A, R * A, A), and its
+// means follow the same rule:
 //   alpha_sum < count: (0, 0, 0, 0)
 //   otherwise: color_sum / alpha_sum for each color, alpha_sum / count
 // Both passes work in 32-bit lanes, one pixel per 128-bit lane.
+
+namespace VELLORA_ISA {
 
 // (B * A, G * A, R * A, A) of pixels in 32-bit lanes; each product is at
 // most 65,025, so the low 16 bits of the lanes' 16-bit products are all of it.
@@ -264,19 +266,6 @@ inline void opaque_row_means(int32_t width, int32_t r, const uint32_t* opaque_mu
   }
 }
 
-inline bool blur_row_means_vector(const uint8_t* row, int32_t width, int32_t r,
-                                  const uint32_t* opaque_multipliers, uint32_t* prefix,
-                                  uint8_t* means) {
-  if (row_is_opaque(row, width)) {
-    opaque_running_sums(row, width, prefix);
-    opaque_row_means(width, r, opaque_multipliers, prefix, means);
-    return true;
-  }
-  running_sums(row, width, prefix);
-  row_window_means(width, r, prefix, means);
-  return false;
-}
-
 // The column pass: each column's four sums, kPairPixels columns at a time;
 // the columns past the last whole group are the plain kernel's.
 template <bool Opaque>
@@ -316,8 +305,29 @@ inline void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* e
       out != nullptr ? out + 4 * c : nullptr);
 }
 
-inline void blur_column_step_vector(uint32_t* sums, const uint8_t* leaving, const uint8_t* entering,
-                                    int32_t width, const BlurColumnWindows& windows, uint8_t* out) {
+}  // namespace VELLORA_ISA
+
+template <>
+bool blur_row_means<InstructionSet::VELLORA_ISA_SET>(const uint8_t* row, int32_t width, int32_t r,
+                                                     const uint32_t* opaque_multipliers,
+                                                     uint32_t* prefix, uint8_t* means) {
+  using namespace VELLORA_ISA;
+  if (row_is_opaque(row, width)) {
+    opaque_running_sums(row, width, prefix);
+    opaque_row_means(width, r, opaque_multipliers, prefix, means);
+    return true;
+  }
+  running_sums(row, width, prefix);
+  row_window_means(width, r, prefix, means);
+  return false;
+}
+
+template <>
+void blur_column_step<InstructionSet::VELLORA_ISA_SET>(uint32_t* sums, const uint8_t* leaving,
+                                                       const uint8_t* entering, int32_t width,
+                                                       const BlurColumnWindows& windows,
+                                                       uint8_t* out) {
+  using namespace VELLORA_ISA;
   if (windows.opaque) {
     column_step<true>(sums, leaving, entering, width, windows, out);
   } else {

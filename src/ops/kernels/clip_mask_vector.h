@@ -1,6 +1,8 @@
 // ClipMask on whole vectors of pixels. Included by kernels/sse2.cpp and
 // kernels/avx2.cpp inside their instruction set's namespace.
 
+namespace VELLORA_ISA {
+
 // Pixels t whose alphas become m * alpha / 255, m given per pixel in the low
 // byte of its 32-bit lane (0..255, the rest of the lane 0); colors kept. The
 // product sits in the low 16 bits of each lane, at most 65,025, and the high
@@ -10,7 +12,12 @@ inline V clip_alphas(V t, V m) {
   return or_(and_(t, set32(0x00FFFFFF)), sll32<24>(q));
 }
 
-inline void clip_alpha_by_mask_vector(uint8_t* p, const uint8_t* mask, int32_t n) {
+}  // namespace VELLORA_ISA
+
+template <>
+void clip_alpha_by_mask<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, const uint8_t* mask,
+                                                         int32_t n) {
+  using namespace VELLORA_ISA;
   const V blue = set32(0xFF);
   int32_t i = 0;
   for (; i + kPixels <= n; i += kPixels) {
@@ -21,7 +28,9 @@ inline void clip_alpha_by_mask_vector(uint8_t* p, const uint8_t* mask, int32_t n
   clip_alpha_by_mask<InstructionSet::kPlain>(p + done, mask + done, n - i);
 }
 
-inline void clip_alpha_by_value_vector(uint8_t* p, int32_t m, int32_t n) {
+template <>
+void clip_alpha_by_value<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, int32_t m, int32_t n) {
+  using namespace VELLORA_ISA;
   int32_t i = 0;
   if (m >= 0 && m <= 255) {
     const V mv = set32(m);

@@ -6,12 +6,14 @@
 //   kAvx2   kernels/avx2.cpp      kernels/*_vector.h compiled for AVX2
 // The vector variants exist where VELLORA_VECTOR_KERNELS is set, give the
 // plain variant's bytes exactly, and hand their last pixels to it. Each
-// operation picks a variant in one switch on the instruction set it is given.
+// operation's walk is a template on the instruction set, picked through
+// with_instruction_set (ops/instruction_set.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "ops/blend.h"
 #include "ops/instruction_set.h"
 
 namespace vellora {
@@ -65,10 +67,10 @@ template <InstructionSet>
 void fill_block(const BlockRows& block, const uint8_t pixel[4]);
 
 // Pairs k = 0 .. n - 1 join destination d + 4k with source s + 4k (the two
-// runs equal or apart), blended in mode 0..7 with opacity 1..255 (ignored in
+// runs equal or apart), blended in `mode` with opacity 1..255 (ignored in
 // modes 3..7).
 template <InstructionSet>
-void blend_pairs(uint8_t* d, const uint8_t* s, int32_t n, int32_t mode, int32_t opacity);
+void blend_pairs(uint8_t* d, const uint8_t* s, int32_t n, BlendMode mode, int32_t opacity);
 
 // The blur's row pass over one stored row of `width` pixels with radius r:
 // means + 4c gets the truncated alpha-weighted means (B, G, R, A) of the

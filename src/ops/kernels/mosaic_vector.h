@@ -1,6 +1,7 @@
-// Mosaic's block sums and fills on whole vectors of pixels. Included by
-// kernels/sse2.cpp and kernels/avx2.cpp inside their instruction set's
-// namespace.
+// Mosaic's block sums and fills on whole vectors of pixels. Compiled once per
+// vector instruction set (kernels/vector_kernels.h).
+
+namespace VELLORA_ISA {
 
 // Two pixels per 128-bit lane in 16-bit lanes -> their (B * A, G * A, R * A,
 // A), each at most 65,025, added to the 32-bit lanes of acc.
@@ -12,10 +13,14 @@ inline V add_weighted(V acc, V two) {
   return add32(acc, unpackhi16(products, zero()));
 }
 
+}  // namespace VELLORA_ISA
+
 // The block's first columns, kPixels at a time, into 32-bit lanes (a block
 // of at most 33,025 pixels keeps every lane below 2^31); the columns left
 // over go to the plain kernel.
-inline void sum_block_vector(const BlockRows& block, uint32_t sums[4]) {
+template <>
+void sum_block<InstructionSet::VELLORA_ISA_SET>(const BlockRows& block, uint32_t sums[4]) {
+  using namespace VELLORA_ISA;
   const int32_t vector_width = block.ww - block.ww % kPixels;
   V acc = zero();
   const uint8_t* row = block.top;
@@ -39,7 +44,9 @@ inline void sum_block_vector(const BlockRows& block, uint32_t sums[4]) {
   for (int lane = 0; lane < 4 * kLanes128; ++lane) sums[lane % 4] += lanes[lane];
 }
 
-inline void fill_block_vector(const BlockRows& block, const uint8_t pixel[4]) {
+template <>
+void fill_block<InstructionSet::VELLORA_ISA_SET>(const BlockRows& block, const uint8_t pixel[4]) {
+  using namespace VELLORA_ISA;
   const int32_t vector_width = block.ww - block.ww % kPixels;
   int32_t word;
   std::memcpy(&word, pixel, sizeof word);

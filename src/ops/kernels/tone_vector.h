@@ -1,6 +1,7 @@
-// ChangeTone and InvertColor on whole vectors of pixels. Included by
-// kernels/sse2.cpp and kernels/avx2.cpp inside their instruction set's
-// namespace, whose helpers (ops/simd.h) it uses.
+// ChangeTone and InvertColor on whole vectors of pixels. Compiled once per
+// vector instruction set (kernels/vector_kernels.h).
+
+namespace VELLORA_ISA {
 
 // tone_channel(ch, v) as one multiply-add and shift, with no branch on v:
 //   v > 0:  ch + ((255 - ch) * v >> 8) == (ch * (256 - v) + 255 * v) >> 8
@@ -15,8 +16,12 @@ inline int16_t tone_offset(int32_t v) { return static_cast<int16_t>(v > 0 ? 255 
 
 inline V tone_lanes(V ch, V m, V k) { return srl16<8>(add16(mullo16(ch, m), k)); }
 
-inline void tone_pixels_vector(uint8_t* p, int32_t n, const ToneAmounts& amounts,
-                               bool skip_transparent) {
+}  // namespace VELLORA_ISA
+
+template <>
+void tone_pixels<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, int32_t n, const ToneAmounts& amounts,
+                                                  bool skip_transparent) {
+  using namespace VELLORA_ISA;
   const V m =
       pixel16(tone_factor(amounts.blue), tone_factor(amounts.green), tone_factor(amounts.red), 256);
   const V k =
@@ -38,7 +43,9 @@ inline void tone_pixels_vector(uint8_t* p, int32_t n, const ToneAmounts& amounts
 
 // Each color byte becomes its complement: one XOR with 0x00FFFFFF per pixel
 // (alpha is the high byte of the little-endian pixel word).
-inline void invert_pixels_vector(uint8_t* p, int32_t n) {
+template <>
+void invert_pixels<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, int32_t n) {
+  using namespace VELLORA_ISA;
   const V colors = set32(0x00FFFFFF);
   int32_t i = 0;
   for (; i + 2 * kPixels <= n; i += 2 * kPixels) {

@@ -1,0 +1,22 @@
+// The vector kernels, written once over the helpers of ops/simd.h and
+// compiled once per vector instruction set: kernels/sse2.cpp and
+// kernels/avx2.cpp include this with VELLORA_ISA naming the namespace of
+// their helpers and VELLORA_ISA_SET their InstructionSet. Each *_vector.h
+// keeps its own helpers in that namespace, and its kernels specialise the
+// declarations of kernels.h for that instruction set where they are written.
+#include <algorithm>
+#include <cstring>
+
+#include "bitmap_view.h"
+#include "ops/blend.h"
+#include "ops/kernels/kernels.h"
+#include "ops/kernels/opaque_mean.h"
+#include "ops/simd.h"
+
+namespace vellora {
+#include "ops/kernels/blend_vector.h"
+#include "ops/kernels/blur_vector.h"
+#include "ops/kernels/clip_mask_vector.h"
+#include "ops/kernels/mosaic_vector.h"
+#include "ops/kernels/tone_vector.h"
+}  // namespace vellora
