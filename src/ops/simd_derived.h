@@ -41,6 +41,14 @@ inline V divide_small_quotient(V n, V d) {
   return divide_small_quotient_prepared(n, prepare_divisor(d));
 }
 
+// Pixels in 16-bit lanes (two per 128-bit lane) weighted as the blur and the
+// mosaic weigh them: (B * A, G * A, R * A, A), each at most 65,025, which
+// unsigned 16-bit lanes hold exactly.
+inline V weighted16(V pixels16) {
+  return mullo16(pixels16,
+                 or_(and_(alpha16(pixels16), pixel16(-1, -1, -1, 0)), pixel16(0, 0, 0, 1)));
+}
+
 // Channel c (0 blue .. 3 alpha) of pixels held one per 32-bit lane.
 template <int C>
 inline V channel(V pixels) {

@@ -36,11 +36,7 @@ inline V window_means(V sums, V counts) {
 // two of them, are exact: the true sums are below 2^32. One pixel follows the
 // other, so this part runs in one 128-bit lane whatever V is.
 inline __m128i add_pixels(__m128i sum, __m128i two_pixels16, uint32_t* prefix) {
-  const __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(two_pixels16, 0xFF), 0xFF);
-  const __m128i weight =
-      _mm_or_si128(_mm_and_si128(alpha, _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0)),
-                   _mm_setr_epi16(0, 0, 0, 1, 0, 0, 0, 1));
-  const __m128i products = _mm_mullo_epi16(two_pixels16, weight);
+  const __m128i products = sse2::weighted16(two_pixels16);
   sum = _mm_add_epi32(sum, _mm_unpacklo_epi16(products, _mm_setzero_si128()));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix), sum);
   sum = _mm_add_epi32(sum, _mm_unpackhi_epi16(products, _mm_setzero_si128()));
@@ -62,11 +58,7 @@ inline void running_sums(const uint8_t* row, int32_t width, uint32_t* prefix) {
     int32_t word;
     std::memcpy(&word, row + 4 * k, sizeof word);
     const __m128i one = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero128);
-    const __m128i alpha = _mm_shufflelo_epi16(one, 0xFF);
-    const __m128i weight =
-        _mm_or_si128(_mm_and_si128(alpha, _mm_setr_epi16(-1, -1, -1, 0, 0, 0, 0, 0)),
-                     _mm_setr_epi16(0, 0, 0, 1, 0, 0, 0, 0));
-    sum = _mm_add_epi32(sum, _mm_unpacklo_epi16(_mm_mullo_epi16(one, weight), zero128));
+    sum = _mm_add_epi32(sum, _mm_unpacklo_epi16(sse2::weighted16(one), zero128));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + 4 * (k + 1)), sum);
   }
 }

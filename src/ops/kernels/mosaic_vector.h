@@ -6,9 +6,7 @@ namespace VELLORA_ISA {
 // Two pixels per 128-bit lane in 16-bit lanes -> their (B * A, G * A, R * A,
 // A), each at most 65,025, added to the 32-bit lanes of acc.
 inline V add_weighted(V acc, V two) {
-  // Weight A for the colors, 1 for alpha itself.
-  const V weight = or_(and_(alpha16(two), pixel16(-1, -1, -1, 0)), pixel16(0, 0, 0, 1));
-  const V products = mullo16(two, weight);
+  const V products = weighted16(two);
   acc = add32(acc, unpacklo16(products, zero()));
   return add32(acc, unpackhi16(products, zero()));
 }
