@@ -3,6 +3,10 @@
 #   setup.sh          what the main job builds and ships (scripts/showcase.sh)
 #   setup.sh --tests  that, and everything the tests need (scripts/test.sh)
 # Idempotent: every step checks first and does nothing when its work is done.
+# On a machine whose kernel runs no i386 programs it installs qemu-user and
+# registers it for them (scripts/i386-emulation.sh); a machine that runs
+# them stays as it is. VELLORA_EMULATE_I386=1 (scripts/test.sh) has qemu-user
+# installed there too.
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -25,14 +29,18 @@ PACKAGES=(
   g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build
   libpng-dev:i386 zlib1g-dev:i386 libz-mingw-w64-dev dpkg-dev zip
 )
-# GoogleTest (i386, and the sources for the mingw build), Google Benchmark,
-# libseccomp for the sandbox test, Wine to run the win32 tests, clang and its
-# fuzzer runtime, clang-format, and Ruby for the game script's tests.
+# GoogleTest (i386, and the sources for the mingw build), Google Benchmark
+# (i386, and x86-64 for the kernel benchmark's x86-64 build), libseccomp for
+# the sandbox test, Wine to run the win32 tests, clang and its fuzzer
+# runtime, clang-format, and Ruby for the game script's tests.
 TEST_PACKAGES=(
-  libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 libseccomp-dev:i386 googletest
-  wine wine32 clang-format clang libclang-rt-14-dev ruby
+  libgtest-dev:i386 libgmock-dev:i386 libbenchmark-dev:i386 libbenchmark-dev
+  libseccomp-dev:i386 googletest wine wine32 clang-format clang libclang-rt-14-dev ruby
 )
 if $tests; then PACKAGES+=("${TEST_PACKAGES[@]}"); fi
+# qemu-user, where i386 programs must be emulated.
+i386_mode="$("$ROOT/scripts/i386-emulation.sh" mode 2>/dev/null || echo none)"
+if [ "$i386_mode" = none ] || [ "${VELLORA_EMULATE_I386:-0}" = 1 ]; then PACKAGES+=(qemu-user); fi
 
 need_install=()
 for pkg in "${PACKAGES[@]}"; do
@@ -47,6 +55,11 @@ if [ "${#need_install[@]}" -gt 0 ]; then
   fi
   $SUDO apt-get update -q
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${need_install[@]}"
+fi
+
+if [ "$i386_mode" = none ]; then
+  "$ROOT/scripts/i386-emulation.sh" register
+  echo "set-up: this kernel runs no i386 programs; qemu-user runs them now (binfmt_misc entry vellora-i386)"
 fi
 
 mkdir -p "$DEPS"
