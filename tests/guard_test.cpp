@@ -215,7 +215,7 @@ TEST(WildPixels, EveryPixelExportRefusesAnUnmappedBuffer) {
 // A resize writes biWidth, biHeight and the pixels pointer, and frees the old
 // buffer: each must be possible before anything is released.
 TEST(WildResize, ReadOnlyFieldsAndUnmappedBuffersAreRefusedWithNothingReleased) {
-  Pages pages(3);
+  Pages pages(4);
   pages.protect(2, PageAccess::kNone);
 
   // The info header on a read-only page.
@@ -249,6 +249,15 @@ TEST(WildResize, ReadOnlyFieldsAndUnmappedBuffersAreRefusedWithNothingReleased) 
   EXPECT_EQ(ChangeSize(hostsim::handle_of(*wild), 5, 5), ERR_BAD_PIXEL_BUFFER);
   EXPECT_EQ(hostsim::width_of(*wild), 2);
   EXPECT_EQ(hostsim::pixels_of(*wild), pages.page(2) + 16);
+
+  // A pixels pointer at the start of a page that follows an unmapped one:
+  // the buffer's first bytes can be touched, but free() reads the heap's
+  // header just before them, on the unmapped page.
+  hostsim::BitmapPtr headless = hostsim::make_bitmap(2, 2);
+  hostsim::set_pixels_pointer(*headless, pages.page(3));
+  EXPECT_EQ(ChangeSize(hostsim::handle_of(*headless), 5, 5), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(hostsim::width_of(*headless), 2);
+  EXPECT_EQ(hostsim::pixels_of(*headless), pages.page(3));
 
   // A null pixels pointer is nothing to release: the resize goes ahead.
   hostsim::BitmapPtr none = hostsim::make_bitmap(2, 2);

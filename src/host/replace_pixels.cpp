@@ -36,11 +36,20 @@ int32_t replace_pixel_buffer(int32_t handle, int32_t new_width, int32_t new_heig
     return ERR_NO_INFO_HEADER;
   if (!is_accessible(record + kRecordPixels, 4, Access::kReadWrite, &proven))
     return ERR_NO_BITMAP_RECORD;
-  // free() reads the heap's bookkeeping beside the block: a pixels pointer
-  // into unmapped memory would fault there, so it is refused, not released.
-  // (One that is mapped but not the heap's cannot be told apart.)
+  // free() works on the heap's bookkeeping around the block before it gives
+  // the block back: a pixels pointer into memory it cannot touch there would
+  // fault inside free, so it is refused, not released. It reads the chunk's
+  // header of two words just before the pointer (glibc's size and previous
+  // size; the heap entry of Windows' heap, under msvcrt's free), and writes
+  // the links of its free lists into the block's first two words. What lies
+  // further (the next chunk's header, at a distance that the header's own
+  // size gives) and whether a mapped pointer is the heap's at all cannot be
+  // checked.
+  constexpr uint32_t kHeapWordsAround = 2 * sizeof(uint32_t);
+  const auto block = reinterpret_cast<uintptr_t>(old.pixels);
   if (old.pixels != nullptr &&
-      !is_accessible(reinterpret_cast<uintptr_t>(old.pixels), 1, Access::kRead, &proven)) {
+      (block < kHeapWordsAround || !is_accessible(block - kHeapWordsAround, 2 * kHeapWordsAround,
+                                                  Access::kReadWrite, &proven))) {
     return ERR_BAD_PIXEL_BUFFER;
   }
 

@@ -14,8 +14,9 @@ int32_t check_new_size(int32_t new_width, int32_t new_height);
 // Checks the new size first, before the handle is looked at. Then resolves
 // handle (its resolution code on failure); refuses header fields or
 // a pixels pointer that cannot be written (ERR_NO_INFO_HEADER,
-// ERR_NO_BITMAP_RECORD) and an old buffer that is not mapped at all
-// (ERR_BAD_PIXEL_BUFFER), releasing nothing. Then it allocates a
+// ERR_NO_BITMAP_RECORD) and an old buffer whose heap words around its start,
+// which free() reads and writes, cannot be touched (ERR_BAD_PIXEL_BUFFER),
+// releasing nothing. Then it allocates a
 // zero-filled buffer of new_width * new_height * 4 bytes from the C runtime
 // heap. Only once that has succeeded is the old buffer released with free
 // and the new one installed: biWidth, biHeight and the record's pixels
