@@ -213,7 +213,7 @@ void register_all() {
           against_memcpy(s, a, [ha] {
             vellora::BitmapView view;
             benchmark::DoNotOptimize(
-                vellora::resolve_pixels(ha, &view, vellora::host::Access::kReadWrite));
+                vellora::CallResolution().pixels(ha, vellora::host::Access::kReadWrite, &view));
           });
         });
         add("BlendBlt_resolve_only" + tail + "/export", [&a, ha, hb](benchmark::State& s) {

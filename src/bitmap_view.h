@@ -7,7 +7,7 @@
 
 namespace vellora {
 
-// Valid for one call only. After resolve_pixels() either both sizes are
+// Valid for one call only. After CallResolution::pixels() either both sizes are
 // positive and width * height * 4 fits in int32_t, or both are 0.
 struct BitmapView {
   int32_t width;

@@ -1,5 +1,5 @@
-// The library's entry points: each resolves its handles, calls one operation
-// and returns its status.
+// The library's entry points: each resolves its handles for this one call
+// (CallResolution), calls one operation and returns its status.
 #include "host/game_window.h"
 #include "host/replace_pixels.h"
 #include "host/resolve.h"
@@ -18,7 +18,7 @@ extern "C" {
 
 VELLORA_API int32_t VELLORA_CALL GetAddress(int32_t handle) {
   BitmapView view;
-  const int32_t status = resolve_bitmap(handle, &view);
+  const int32_t status = CallResolution().bitmap(handle, &view);
   if (status != VELLORA_OK) return status;
   return static_cast<int32_t>(reinterpret_cast<uintptr_t>(view.pixels));
 }
@@ -29,54 +29,44 @@ VELLORA_API int32_t VELLORA_CALL BlendBlt(int32_t dst_handle, int32_t dst_x, int
                                           int32_t src_handle, int32_t src_x, int32_t src_y,
                                           int32_t area_width, int32_t area_height, int32_t mode,
                                           int32_t opacity) {
-  // Both resolved before any coordinate is looked at: a bad source is
-  // reported even when the area misses the destination.
-  BitmapView dst, src;
-  const int32_t status = resolve_pixels_pair(dst_handle, src_handle, &dst, &src);
-  if (status != VELLORA_OK) return status;
-  blend_blt(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, mode, opacity);
-  return VELLORA_OK;
+  return CallResolution().with_pair(
+      dst_handle, src_handle, [&](const BitmapView& dst, const BitmapView& src) {
+        blend_blt(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, mode, opacity);
+      });
 }
 
 VELLORA_API int32_t VELLORA_CALL ChangeTone(int32_t handle, int32_t red, int32_t green,
                                             int32_t blue, int32_t skip_transparent) {
-  BitmapView view;
-  const int32_t status = resolve_pixels(handle, &view, host::Access::kReadWrite);
-  if (status != VELLORA_OK) return status;
-  change_tone(view, red, green, blue, skip_transparent != 0);
-  return VELLORA_OK;
+  return CallResolution().with_pixels(
+      handle, host::Access::kReadWrite,
+      [&](const BitmapView& view) { change_tone(view, red, green, blue, skip_transparent != 0); });
 }
 
 VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle) {
-  BitmapView view;
-  const int32_t status = resolve_pixels(handle, &view, host::Access::kReadWrite);
-  if (status != VELLORA_OK) return status;
-  invert_color(view);
-  return VELLORA_OK;
+  return CallResolution().with_pixels(handle, host::Access::kReadWrite,
+                                      [](const BitmapView& view) { invert_color(view); });
 }
 
 VELLORA_API int32_t VELLORA_CALL Blur(int32_t handle, int32_t radius) {
-  BitmapView view;
-  const int32_t status = resolve_pixels(handle, &view, host::Access::kReadWrite);
-  if (status != VELLORA_OK) return status;
-  return blur(view, radius);
+  return CallResolution().with_pixels(handle, host::Access::kReadWrite,
+                                      [&](const BitmapView& view) { return blur(view, radius); });
 }
 
 VELLORA_API int32_t VELLORA_CALL Mosaic(int32_t handle, int32_t x, int32_t y, int32_t area_width,
                                         int32_t area_height, int32_t block_width,
                                         int32_t block_height) {
-  BitmapView view;
-  const int32_t status = resolve_pixels(handle, &view, host::Access::kReadWrite);
-  if (status != VELLORA_OK) return status;
-  mosaic(view, x, y, area_width, area_height, block_width, block_height);
-  return VELLORA_OK;
+  return CallResolution().with_pixels(
+      handle, host::Access::kReadWrite, [&](const BitmapView& view) {
+        mosaic(view, x, y, area_width, area_height, block_width, block_height);
+      });
 }
+
 VELLORA_API int32_t VELLORA_CALL PngSaveA(const char* path, int32_t handle, int32_t level,
                                           int32_t filters) {
   BitmapView view;
   // The header's sizes reach the encoder as they stand: it refuses 0 and
   // negative ones itself.
-  const int32_t status = resolve_bitmap_bounded(handle, &view);
+  const int32_t status = CallResolution().bounded(handle, &view);
   if (status != VELLORA_OK) return status;
   return png_save(path, view, level, filters);
 }
@@ -92,28 +82,26 @@ VELLORA_API int32_t VELLORA_CALL PngSaveA(const char* path, int32_t handle, int3
 VELLORA_API int32_t VELLORA_CALL PngSave(const char* path, int32_t handle, int32_t level,
                                          int32_t filters)
     __attribute__((alias(VELLORA_PNG_SAVE_A_SYMBOL)));
+
 VELLORA_API int32_t VELLORA_CALL ClipMask(int32_t handle, int32_t mask_handle, int32_t offset_x,
                                           int32_t offset_y, int32_t outside_value) {
-  BitmapView target, mask;
-  const int32_t status = resolve_pixels_pair(handle, mask_handle, &target, &mask);
-  if (status != VELLORA_OK) return status;
-  clip_mask(target, mask, offset_x, offset_y, outside_value);
-  return VELLORA_OK;
+  return CallResolution().with_pair(handle, mask_handle,
+                                    [&](const BitmapView& target, const BitmapView& mask) {
+                                      clip_mask(target, mask, offset_x, offset_y, outside_value);
+                                    });
 }
 
 VELLORA_API int32_t VELLORA_CALL GetPixelData(int32_t handle, uint8_t* buffer, int32_t length) {
-  BitmapView view;
-  const int32_t status = resolve_pixels(handle, &view, host::Access::kRead);
-  if (status != VELLORA_OK) return status;
-  return get_pixel_data(view, buffer, length);
+  return CallResolution().with_pixels(handle, host::Access::kRead, [&](const BitmapView& view) {
+    return get_pixel_data(view, buffer, length);
+  });
 }
 
 VELLORA_API int32_t VELLORA_CALL SetPixelData(int32_t handle, const uint8_t* buffer,
                                               int32_t length) {
-  BitmapView view;
-  const int32_t status = resolve_pixels(handle, &view, host::Access::kReadWrite);
-  if (status != VELLORA_OK) return status;
-  return set_pixel_data(view, buffer, length);
+  return CallResolution().with_pixels(
+      handle, host::Access::kReadWrite,
+      [&](const BitmapView& view) { return set_pixel_data(view, buffer, length); });
 }
 
 VELLORA_API int32_t VELLORA_CALL ChangeSize(int32_t handle, int32_t new_width, int32_t new_height) {

@@ -17,9 +17,14 @@ namespace {
 using vtest::PageAccess;
 using vtest::Pages;
 
+// One check on its own, as the first of an export call.
+bool is_accessible(uintptr_t address, size_t size, vellora::host::Access access) {
+  vellora::host::ProvenRanges proven;
+  return vellora::host::is_accessible(address, size, access, proven);
+}
+
 TEST(MemoryProbe, TellsMappedFromUnmappedAndReadOnly) {
   using vellora::host::Access;
-  using vellora::host::is_accessible;
   Pages pages(3);
   pages.protect(1, PageAccess::kNone);
   pages.protect(2, PageAccess::kRead);
@@ -40,7 +45,6 @@ TEST(MemoryProbe, TellsMappedFromUnmappedAndReadOnly) {
 // with the one bad page anywhere in a long run of good ones.
 TEST(MemoryProbe, LongRangesFindTheirOneBadPage) {
   using vellora::host::Access;
-  using vellora::host::is_accessible;
   constexpr size_t kCount = 300;
   Pages pages(kCount);
   const uintptr_t base = reinterpret_cast<uintptr_t>(pages.page(0));
@@ -67,7 +71,6 @@ TEST(MemoryProbe, LongRangesFindTheirOneBadPage) {
 // past what was proven is asked about again.
 TEST(MemoryProbe, ProvenRangesAnswerOnlyWhatWasProven) {
   using vellora::host::Access;
-  using vellora::host::is_accessible;
   using vellora::host::ProvenRanges;
   Pages pages(3);
   pages.protect(1, PageAccess::kRead);
@@ -76,12 +79,12 @@ TEST(MemoryProbe, ProvenRangesAnswerOnlyWhatWasProven) {
     return reinterpret_cast<uintptr_t>(pages.page(page)) + offset;
   };
   ProvenRanges proven;
-  EXPECT_TRUE(is_accessible(at(0, 0), 16, Access::kReadWrite, &proven));
-  EXPECT_TRUE(is_accessible(at(0, 100), 4, Access::kRead, &proven));
-  EXPECT_TRUE(is_accessible(at(1, 0), 16, Access::kRead, &proven));
-  EXPECT_FALSE(is_accessible(at(1, 8), 4, Access::kReadWrite, &proven));
-  EXPECT_FALSE(is_accessible(at(1, 4000), 200, Access::kRead, &proven));
-  EXPECT_FALSE(is_accessible(at(2, 0), 1, Access::kRead, &proven));
+  EXPECT_TRUE(vellora::host::is_accessible(at(0, 0), 16, Access::kReadWrite, proven));
+  EXPECT_TRUE(vellora::host::is_accessible(at(0, 100), 4, Access::kRead, proven));
+  EXPECT_TRUE(vellora::host::is_accessible(at(1, 0), 16, Access::kRead, proven));
+  EXPECT_FALSE(vellora::host::is_accessible(at(1, 8), 4, Access::kReadWrite, proven));
+  EXPECT_FALSE(vellora::host::is_accessible(at(1, 4000), 200, Access::kRead, proven));
+  EXPECT_FALSE(vellora::host::is_accessible(at(2, 0), 1, Access::kRead, proven));
   EXPECT_GT(proven.count, 0);
 }
 

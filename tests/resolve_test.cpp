@@ -101,7 +101,7 @@ TEST(Resolution, EarlierTestDecidesWhenSeveralFail) {
 TEST(Resolution, ViewCarriesHeaderSizesAndPixelPointer) {
   hostsim::BitmapPtr bitmap = hostsim::make_bitmap(5, 3);
   vellora::BitmapView view{};
-  ASSERT_EQ(vellora::resolve_bitmap(hostsim::handle_of(*bitmap), &view), VELLORA_OK);
+  ASSERT_EQ(vellora::CallResolution().bitmap(hostsim::handle_of(*bitmap), &view), VELLORA_OK);
   EXPECT_EQ(view.width, 5);
   EXPECT_EQ(view.height, 3);
   EXPECT_EQ(view.pixels, hostsim::pixels_of(*bitmap));
@@ -112,8 +112,8 @@ TEST(Resolution, BitmapWithoutPixelsResolvesAsEmpty) {
     hostsim::BitmapPtr bitmap = hostsim::make_bitmap(1, 1);
     hostsim::set_header_dimensions(*bitmap, w, h);
     vellora::BitmapView view{};
-    ASSERT_EQ(vellora::resolve_pixels(hostsim::handle_of(*bitmap), &view,
-                                      vellora::host::Access::kReadWrite),
+    ASSERT_EQ(vellora::CallResolution().pixels(hostsim::handle_of(*bitmap),
+                                               vellora::host::Access::kReadWrite, &view),
               VELLORA_OK);
     EXPECT_EQ(view.width, 0) << w << " x " << h;
     EXPECT_EQ(view.height, 0) << w << " x " << h;
@@ -126,26 +126,21 @@ TEST(Resolution, ByteSizeBeyondInt32IsRefused) {
   const int32_t handle = hostsim::handle_of(*bitmap);
 
   hostsim::set_header_dimensions(*bitmap, 32768, 16384);  // exactly 2^31 bytes
-  EXPECT_EQ(vellora::resolve_pixels(handle, &view, vellora::host::Access::kReadWrite),
+  EXPECT_EQ(vellora::CallResolution().pixels(handle, vellora::host::Access::kReadWrite, &view),
             ERR_BAD_PIXEL_BUFFER);
   hostsim::set_header_dimensions(*bitmap, 65536, 65536);  // 2^32 pixels: 0 when wrapped
-  EXPECT_EQ(vellora::resolve_pixels(handle, &view, vellora::host::Access::kReadWrite),
+  EXPECT_EQ(vellora::CallResolution().pixels(handle, vellora::host::Access::kReadWrite, &view),
             ERR_BAD_PIXEL_BUFFER);
   hostsim::set_header_dimensions(*bitmap, INT_MAX, INT_MAX);  // beyond 64 bits too
-  EXPECT_EQ(vellora::resolve_pixels(handle, &view, vellora::host::Access::kReadWrite),
+  EXPECT_EQ(vellora::CallResolution().pixels(handle, vellora::host::Access::kReadWrite, &view),
             ERR_BAD_PIXEL_BUFFER);
   // 2^31 - 4 bytes is representable, but the 4-byte buffer is not that long.
   hostsim::set_header_dimensions(*bitmap, 536870911, 1);
-  EXPECT_EQ(vellora::resolve_pixels(handle, &view, vellora::host::Access::kReadWrite),
+  EXPECT_EQ(vellora::CallResolution().pixels(handle, vellora::host::Access::kReadWrite, &view),
             ERR_BAD_PIXEL_BUFFER);
   hostsim::set_header_dimensions(*bitmap, 1, 1);
-  EXPECT_EQ(vellora::resolve_pixels(handle, &view, vellora::host::Access::kReadWrite), VELLORA_OK);
-}
-
-TEST(Resolution, SecondBitmapCodesAreOneHundredLower) {
-  EXPECT_EQ(vellora::second_bitmap_status(VELLORA_OK), VELLORA_OK);
-  EXPECT_EQ(vellora::second_bitmap_status(ERR_NULL_HANDLE), -546100);
-  EXPECT_EQ(vellora::second_bitmap_status(ERR_BAD_INFO_HEADER), -546104);
+  EXPECT_EQ(vellora::CallResolution().pixels(handle, vellora::host::Access::kReadWrite, &view),
+            VELLORA_OK);
 }
 
 TEST(GetAddress, ReturnsThePixelBufferAddress) {

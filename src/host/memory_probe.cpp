@@ -24,14 +24,12 @@ void remember(ProvenRanges& proven, uintptr_t first, uintptr_t last, Access acce
   proven.ranges[proven.count++] = ProvenRanges::Range{first, last, access};
 }
 
-bool is_accessible(uintptr_t address, size_t size, Access access, ProvenRanges* proven) {
+bool is_accessible(uintptr_t address, size_t size, Access access, ProvenRanges& proven) {
   if (size == 0) return true;
   const uintptr_t last = address + (size - 1);
   if (last < address) return false;
-  ProvenRanges own;
-  ProvenRanges& known = proven != nullptr ? *proven : own;
-  if (already_proven(known, address, last, access)) return true;
-  return system_allows(address, last, access, known);
+  if (already_proven(proven, address, last, access)) return true;
+  return system_allows(address, last, access, proven);
 }
 
 }  // namespace vellora::host

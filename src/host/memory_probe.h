@@ -10,11 +10,11 @@ namespace vellora::host {
 
 enum class Access { kRead, kReadWrite };
 
-// Address ranges proven accessible during one export call. A bitmap's
-// records and buffers, and the two bitmaps of a blend, usually lie in a few
-// mapped regions, so each region is asked about once per call rather than
-// once per read. Valid only within the call: memory may be unmapped between
-// calls.
+// Address ranges proven accessible during one export call (whole regions
+// on Windows, the pages probed on Linux), so that records and buffers that
+// share them are asked about once per call. Valid only within the call:
+// memory may be unmapped between calls. CallResolution (host/resolve.h)
+// owns the one of each call.
 struct ProvenRanges {
   struct Range {
     uintptr_t first;  // both ends inclusive, so a range may end at the top
@@ -30,9 +30,8 @@ struct ProvenRanges {
 // access. Never faults itself; a range that wraps past the top of the
 // address space is refused, and so is a range about which the system gives
 // no answer (a sandbox that forbids every way of asking): a refused bitmap
-// costs a status code, a wrong "yes" a crash. With `proven`, ranges proven
-// earlier in the call are not asked about again, and what this call proves
-// is added to them.
-bool is_accessible(uintptr_t address, size_t size, Access access, ProvenRanges* proven = nullptr);
+// costs a status code, a wrong "yes" a crash. Ranges in `proven` are not
+// asked about again, and what this check proves is added to them.
+bool is_accessible(uintptr_t address, size_t size, Access access, ProvenRanges& proven);
 
 }  // namespace vellora::host

@@ -25,17 +25,15 @@ int32_t replace_pixel_buffer(int32_t handle, int32_t new_width, int32_t new_heig
   if (size_status != VELLORA_OK) return size_status;
   // The old size plays no part: its pixels are discarded, not read.
   BitmapView old{};
-  ProvenRanges proven;
   HostRecords records{};
-  const int32_t status = resolve_bitmap(handle, &old, &proven, &records);
+  CallResolution call;
+  const int32_t status = call.bitmap_with_records(handle, &old, &records);
   if (status != VELLORA_OK) return status;
   const Address record = records.record;
   const Address header = records.header;
   // The three fields written below must take a write, not only a read.
-  if (!is_accessible(header + kHeaderWidth, 8, Access::kReadWrite, &proven))
-    return ERR_NO_INFO_HEADER;
-  if (!is_accessible(record + kRecordPixels, 4, Access::kReadWrite, &proven))
-    return ERR_NO_BITMAP_RECORD;
+  if (!call.accessible(header + kHeaderWidth, 8, Access::kReadWrite)) return ERR_NO_INFO_HEADER;
+  if (!call.accessible(record + kRecordPixels, 4, Access::kReadWrite)) return ERR_NO_BITMAP_RECORD;
   // free() works on the heap's bookkeeping around the block before it gives
   // the block back: a pixels pointer into memory it cannot touch there would
   // fault inside free, so it is refused, not released. It reads the chunk's
@@ -48,8 +46,8 @@ int32_t replace_pixel_buffer(int32_t handle, int32_t new_width, int32_t new_heig
   constexpr uint32_t kHeapWordsAround = 2 * sizeof(uint32_t);
   const auto block = reinterpret_cast<uintptr_t>(old.pixels);
   if (old.pixels != nullptr &&
-      (block < kHeapWordsAround || !is_accessible(block - kHeapWordsAround, 2 * kHeapWordsAround,
-                                                  Access::kReadWrite, &proven))) {
+      (block < kHeapWordsAround ||
+       !call.accessible(block - kHeapWordsAround, 2 * kHeapWordsAround, Access::kReadWrite))) {
     return ERR_BAD_PIXEL_BUFFER;
   }
 
