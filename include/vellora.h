@@ -130,9 +130,9 @@ VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle);
  * the rows then down the columns (each pass's means truncated). Colors are
  * weighted by alpha; a mean alpha below 1 gives (0, 0, 0, 0). A radius of 0
  * or less changes nothing; above 1000 acts as 1000. Needs scratch memory for
- * the call: 4 bytes per pixel of min(2r + 2, max(height - r - 1, 0)) + 1
- * rows (r the radius used), and 36 bytes per column and 48 more. Returns 0, a
- * resolution code, or ERR_OUT_OF_MEMORY (nothing changed). */
+ * the call, at most 4 * width * min(2r + 3, height) + 36 * width + 48 bytes
+ * (r the radius used). Returns 0, a resolution code, or ERR_OUT_OF_MEMORY
+ * (nothing changed). */
 VELLORA_API int32_t VELLORA_CALL Blur(int32_t handle, int32_t radius);
 
 /* Pixelates the area at image (x, y) of area_width x area_height, clipped to

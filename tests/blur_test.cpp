@@ -209,17 +209,6 @@ TEST(BlurBadInput, BitmapWithoutPixelsIsLeftUntouched) {
   }
 }
 
-// The header and the README state the scratch a blur takes: 4 bytes per
-// pixel of min(2r + 2, max(height - r - 1, 0)) + 1 rows, and 36 bytes per
-// column and 48 more. This holds the code to it.
-TEST(BlurBadInput, ScratchIsWhatTheDocumentsSay) {
-  EXPECT_EQ(vellora::blur_scratch_bytes(640, 480, 1), 4 * 640 * 5 + 36 * 640 + 48);
-  EXPECT_EQ(vellora::blur_scratch_bytes(640, 480, 1000), 4 * 640 * 1 + 36 * 640 + 48);
-  EXPECT_EQ(vellora::blur_scratch_bytes(2048, 2048, 1000), 4 * 2048 * 1048 + 36 * 2048 + 48);
-  EXPECT_EQ(vellora::blur_scratch_bytes(3, 9000, 2000), 4 * 3 * 2003 + 36 * 3 + 48);
-  EXPECT_EQ(vellora::blur_scratch_bytes(1, 1, 5), 4 * 1 * 1 + 36 * 1 + 48);
-}
-
 // The blur's scratch cannot be had when the address space is used up: it
 // must fail before it writes any pixel, and leave nothing allocated.
 TEST(BlurBadInput, ScratchThatCannotBeHadLeavesTheBitmapUntouched) {

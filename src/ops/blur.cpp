@@ -117,15 +117,18 @@ void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
   }
 }
 
-}  // namespace
-
-uint64_t blur_scratch_bytes(int32_t width, int32_t height, int32_t radius) {
-  if (width <= 0 || height <= 0 || radius <= 0) return 0;
-  const int32_t r = std::min(radius, kBlurRadiusMax);
+// The scratch of a width x height blur of radius r (at most 1000), in 64
+// bits so that it cannot wrap: the kept rows of means and one more row (4
+// bytes a pixel of ring_slots + 1 <= min(2r + 3, height) rows), the column
+// pass's sums and the row pass's running sums (16 bytes each a column and
+// one more), and the row windows' multipliers (4 bytes a column and 4 more).
+uint64_t scratch_bytes(int32_t width, int32_t height, int32_t r) {
   const auto w = static_cast<uint64_t>(width);
   return uint64_t{4} * w * (static_cast<uint64_t>(ring_slots(height, r)) + 1) +
          uint64_t{32} * (w + 1) + uint64_t{4} * (w + kBlurMultiplierPadding);
 }
+
+}  // namespace
 
 int32_t blur(const BitmapView& view, int32_t radius, InstructionSet set) {
   if (radius <= 0 || pixel_count(view) == 0) return VELLORA_OK;
@@ -135,9 +138,9 @@ int32_t blur(const BitmapView& view, int32_t radius, InstructionSet set) {
   // All scratch is had before a pixel is read or written, so a failure
   // leaves the bitmap as it was. A size the address space cannot hold is a
   // failure too, never a short array.
-  const uint64_t scratch_bytes = blur_scratch_bytes(width, view.height, r);
-  if (scratch_bytes > SIZE_MAX) return ERR_OUT_OF_MEMORY;
-  auto* block = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(scratch_bytes)));
+  const uint64_t bytes = scratch_bytes(width, view.height, r);
+  if (bytes > SIZE_MAX) return ERR_OUT_OF_MEMORY;
+  auto* block = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(bytes)));
   if (block == nullptr) return ERR_OUT_OF_MEMORY;
   const size_t records_bytes = size_t{16} * (static_cast<size_t>(width) + 1);
   Scratch scratch;

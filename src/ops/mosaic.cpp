@@ -25,11 +25,11 @@ BlockRows rows_of(const BitmapView& view, int32_t x, int32_t y, int32_t ww, int3
 
 // The block's value:
 //   alpha_sum < n: (0, 0, 0, 0)
-//   otherwise: color = min(color_alpha_sum / alpha_sum, 255), alpha = alpha_sum / n
+//   otherwise: color = color_alpha_sum / alpha_sum, alpha = alpha_sum / n
 // over its n = ww * hh pixels, where color_alpha_sum = sum of color * alpha.
 // alpha_sum < n is exactly "the truncated mean alpha is 0", and it keeps both
-// divisors nonzero. The quotients are exact means of bytes, so the cap at
-// 255 never changes one. Sum is wide enough for the sums.
+// divisors nonzero. Each quotient is a mean of bytes, so it fits a byte. Sum
+// is wide enough for the sums.
 template <typename Sum>
 void block_value(const Sum sums[4], Sum n, uint8_t value[4]) {
   const Sum alpha_sum = sums[kAlpha];
@@ -38,7 +38,7 @@ void block_value(const Sum sums[4], Sum n, uint8_t value[4]) {
     return;
   }
   for (int c = kBlue; c <= kRed; ++c) {
-    value[c] = static_cast<uint8_t>(std::min<Sum>(sums[c] / alpha_sum, 255));
+    value[c] = static_cast<uint8_t>(sums[c] / alpha_sum);
   }
   value[kAlpha] = static_cast<uint8_t>(alpha_sum / n);
 }

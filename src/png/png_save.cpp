@@ -13,6 +13,15 @@ namespace vellora {
 
 namespace {
 
+// zlib's levels: -1 its default (6), 0 stored, 1 fastest ... 9 strongest.
+constexpr int32_t kDefaultLevel = -1;
+constexpr int32_t kMaxLevel = 9;
+
+// A level outside -1..9 becomes -1.
+int32_t clamp_level(int32_t level) {
+  return (level < kDefaultLevel || level > kMaxLevel) ? kDefaultLevel : level;
+}
+
 // The filter set that `filters` stands for, by its low byte (the meaning that
 // libpng 1.4, which the runtime's scripts were written against, gave it):
 // 0 None, 1 Sub, 2 Up, 3 Average, 4 Paeth, each on every row; 5..7 None after

@@ -7,21 +7,14 @@
 
 namespace vellora {
 
-// zlib's levels: -1 its default (6), 0 stored, 1 fastest ... 9 strongest.
-inline constexpr int32_t kDefaultLevel = -1;
-inline constexpr int32_t kMaxLevel = 9;
-
-// A level outside -1..9 becomes -1.
-inline int32_t clamp_level(int32_t level) {
-  return (level < kDefaultLevel || level > kMaxLevel) ? kDefaultLevel : level;
-}
-
 // Writes the view to the file at the UTF-8 path, top row first, each stored
 // B, G, R, A pixel as the PNG's R, G, B, A. The view's width and height are
 // handed to the PNG header as they stand (the encoder refuses 0, negative and
 // oversized ones); when both are positive, width * height * 4 must fit in
-// int32_t. `filters` selects the row filters by its low byte. Returns 0 when
-// the file is complete and closed, else PNG_SAVE_FAILED.
+// int32_t. `level` is zlib's (-1 its default, 0 stored, 1 fastest ... 9
+// strongest; any other value acts as -1); `filters` selects the row filters
+// by its low byte. Returns 0 when the file is complete and closed, else
+// PNG_SAVE_FAILED.
 int32_t png_save(const char* path, const BitmapView& view, int32_t level, int32_t filters);
 
 }  // namespace vellora

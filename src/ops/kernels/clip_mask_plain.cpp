@@ -7,7 +7,7 @@ namespace vellora {
 template <>
 void clip_alpha_by_mask<InstructionSet::kPlain>(uint8_t* p, const uint8_t* mask, int32_t n) {
   for (int32_t i = 0; i < n; ++i, p += kBytesPerPixel, mask += kBytesPerPixel) {
-    p[kAlpha] = static_cast<uint8_t>(mask[kBlue] * p[kAlpha] / 255);
+    p[kAlpha] = clip_alpha(mask[kBlue], p[kAlpha]);
   }
 }
 
