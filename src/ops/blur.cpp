@@ -90,16 +90,26 @@ void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
   // The last row taken in that was not wholly opaque: a step whose rows all
   // lie past it takes its means by the opaque windows' multiplier.
   int32_t last_mixed_row = -1;
+  // The row windows' multipliers are prepared when the first opaque row
+  // comes: noise and sprites never need them.
+  bool multipliers_prepared = false;
   const auto take_in = [&](int32_t s) {
-    if (!blur_row_means<Set>(stored_row(view, s), width, r, scratch.opaque_multipliers,
-                             scratch.prefix, kept.row(s))) {
+    const uint8_t* row = stored_row(view, s);
+    const uint32_t* multipliers = nullptr;
+    if (pixels_opaque<Set>(row, width)) {
+      if (!multipliers_prepared) prepare_row_multipliers(scratch.opaque_multipliers, width, r);
+      multipliers_prepared = true;
+      multipliers = scratch.opaque_multipliers;
+    } else {
       last_mixed_row = s;
     }
+    blur_row_means<Set>(row, width, r, multipliers, scratch.prefix, kept.row(s));
     return kept.row(s);
   };
 
   // The rows before the first window's last one are taken in without output.
   BlurColumnWindows windows{0, 0, false};
+  uint32_t multiplier_count = 0;  // the count windows.opaque_multiplier is for
   for (int32_t s = 0; s < std::min(r, height); ++s) {
     blur_column_step<Set>(scratch.sums, nullptr, take_in(s), width, windows, nullptr);
   }
@@ -107,12 +117,13 @@ void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
   for (int32_t j = 0; j < height; ++j) {
     const uint8_t* entering = j + r < height ? take_in(j + r) : nullptr;
     const uint8_t* leaving = j - r - 1 >= 0 ? kept.row(j - r - 1) : nullptr;
-    const uint32_t count = window_count(j, height, r);
-    if (count != windows.count) {
-      windows.count = count;
-      windows.opaque_multiplier = opaque_column_multiplier(count);
-    }
+    windows.count = window_count(j, height, r);
     windows.opaque = last_mixed_row < std::max(j - r - 1, 0);
+    // Prepared only for opaque steps, once for each run of equal counts.
+    if (windows.opaque && windows.count != multiplier_count) {
+      multiplier_count = windows.count;
+      windows.opaque_multiplier = opaque_column_multiplier(multiplier_count);
+    }
     blur_column_step<Set>(scratch.sums, leaving, entering, width, windows, stored_row(view, j));
   }
 }
@@ -150,7 +161,6 @@ int32_t blur(const BitmapView& view, int32_t radius, InstructionSet set) {
   scratch.means = block + 2 * records_bytes +
                   sizeof(uint32_t) * (static_cast<size_t>(width) + kBlurMultiplierPadding);
   std::memset(scratch.sums, 0, records_bytes);
-  prepare_row_multipliers(scratch.opaque_multipliers, width, r);
 
   with_instruction_set(set, [&](auto isa) { blur_rows<decltype(isa)::value>(view, r, scratch); });
 

@@ -36,13 +36,6 @@ void store_opaque_means(uint8_t* out, const uint32_t sums[4], uint32_t multiplie
   out[kAlpha] = 255;
 }
 
-bool row_is_opaque(const uint8_t* row, int32_t width) {
-  for (int32_t k = 0; k < width; ++k) {
-    if (row[static_cast<size_t>(k) * kBytesPerPixel + kAlpha] != 255) return false;
-  }
-  return true;
-}
-
 // The column sums take in (sign +1) or give up (sign -1) one row of finished
 // row-pass means, each as a sample of the column pass: its truncated mean
 // colors weighted by its truncated mean alpha,
@@ -67,10 +60,18 @@ void update_columns(uint32_t* sums, const uint8_t* means, int32_t width) {
 // window's sums are the difference of two of them. They wrap modulo 2^32,
 // and the differences are still exact: a window's true sums are below 2^32.
 template <>
-bool blur_row_means<InstructionSet::kPlain>(const uint8_t* row, int32_t width, int32_t r,
+bool pixels_opaque<InstructionSet::kPlain>(const uint8_t* p, int32_t n) {
+  for (int32_t k = 0; k < n; ++k) {
+    if (p[static_cast<size_t>(k) * kBytesPerPixel + kAlpha] != 255) return false;
+  }
+  return true;
+}
+
+template <>
+void blur_row_means<InstructionSet::kPlain>(const uint8_t* row, int32_t width, int32_t r,
                                             const uint32_t* opaque_multipliers, uint32_t* prefix,
                                             uint8_t* means) {
-  const bool opaque = row_is_opaque(row, width);
+  const bool opaque = opaque_multipliers != nullptr;
   uint32_t running[4] = {0, 0, 0, 0};
   std::memcpy(prefix, running, sizeof running);
   for (int32_t k = 0; k < width; ++k) {
@@ -92,7 +93,6 @@ bool blur_row_means<InstructionSet::kPlain>(const uint8_t* row, int32_t width, i
       store_means(out, sums, static_cast<uint32_t>(hi - lo));
     }
   }
-  return opaque;
 }
 
 template <>

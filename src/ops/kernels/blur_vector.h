@@ -89,20 +89,6 @@ inline void opaque_running_sums(const uint8_t* row, int32_t width, uint32_t* pre
   }
 }
 
-// Whether every pixel of the row has alpha 255; noise and sprites are told
-// at their first vector.
-inline bool row_is_opaque(const uint8_t* row, int32_t width) {
-  const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
-  int32_t k = 0;
-  for (; k + kPixels <= width; k += kPixels) {
-    if (!all_set(eq32(and_(load(row + 4 * k), alpha_bits), alpha_bits))) return false;
-  }
-  for (; k < width; ++k) {
-    if (row[4 * k + 3] != 255) return false;
-  }
-  return true;
-}
-
 // The means of opaque windows from their colour sums (Shift =
 // kRowMeanShift) or weighted colour sums (kColumnMeanShift), each pixel's
 // multiplier in all of its lanes (opaque_mean.h).
@@ -300,18 +286,28 @@ inline void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* e
 }  // namespace VELLORA_ISA
 
 template <>
-bool blur_row_means<InstructionSet::VELLORA_ISA_SET>(const uint8_t* row, int32_t width, int32_t r,
+bool pixels_opaque<InstructionSet::VELLORA_ISA_SET>(const uint8_t* p, int32_t n) {
+  using namespace VELLORA_ISA;
+  const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
+  int32_t k = 0;
+  for (; k + kPixels <= n; k += kPixels) {
+    if (!all_set(eq32(and_(load(p + 4 * k), alpha_bits), alpha_bits))) return false;
+  }
+  return pixels_opaque<InstructionSet::kPlain>(p + 4 * k, n - k);
+}
+
+template <>
+void blur_row_means<InstructionSet::VELLORA_ISA_SET>(const uint8_t* row, int32_t width, int32_t r,
                                                      const uint32_t* opaque_multipliers,
                                                      uint32_t* prefix, uint8_t* means) {
   using namespace VELLORA_ISA;
-  if (row_is_opaque(row, width)) {
+  if (opaque_multipliers != nullptr) {
     opaque_running_sums(row, width, prefix);
     opaque_row_means(width, r, opaque_multipliers, prefix, means);
-    return true;
+    return;
   }
   running_sums(row, width, prefix);
   row_window_means(width, r, prefix, means);
-  return false;
 }
 
 template <>

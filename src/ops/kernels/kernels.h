@@ -72,16 +72,21 @@ void fill_block(const BlockRows& block, const uint8_t pixel[4]);
 template <InstructionSet>
 void blend_pairs(uint8_t* d, const uint8_t* s, int32_t n, BlendMode mode, int32_t opacity);
 
+// Whether every pixel of p[0 .. n) has alpha 255. Noise and sprites are told
+// at their first pixels.
+template <InstructionSet>
+bool pixels_opaque(const uint8_t* p, int32_t n);
+
 // The blur's row pass over one stored row of `width` pixels with radius r:
 // means + 4c gets the truncated alpha-weighted means (B, G, R, A) of the
 // window around column c. `prefix` is scratch for the row's running sums,
-// (width + 1) * 4 words. opaque_multipliers[c] is opaque_row_multiplier of
-// column c's window count, readable for c < width + kBlurMultiplierPadding.
-// Returns whether every pixel of the row is opaque: then so is every window,
-// and every mean's alpha is 255.
+// (width + 1) * 4 words. `opaque_multipliers` is null, or, for a row whose
+// every pixel is opaque (pixels_opaque), opaque_row_multiplier of each
+// column's window count, readable for c < width + kBlurMultiplierPadding:
+// then every window is opaque, and every mean's alpha 255.
 inline constexpr int32_t kBlurMultiplierPadding = 4;
 template <InstructionSet>
-bool blur_row_means(const uint8_t* row, int32_t width, int32_t r,
+void blur_row_means(const uint8_t* row, int32_t width, int32_t r,
                     const uint32_t* opaque_multipliers, uint32_t* prefix, uint8_t* means);
 
 // The windows of one step of the blur's column pass: every column's window
