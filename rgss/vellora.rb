@@ -459,9 +459,8 @@ module Vellora
         Vellora.check_bitmap(self, 'BlendBlt')
         Vellora.check_bitmap(src_bitmap, 'BlendBlt', true)
       end
-      if RECT_CLASS === src_rect
-        src_x = src_rect.x
-        src_y = src_rect.y
+      # area_width stays nil, for the full checks, unless x and y pass.
+      if RECT_CLASS === src_rect && small === (src_x = src_rect.x) && small === (src_y = src_rect.y)
         area_width = src_rect.width
         area_height = src_rect.height
       elsif src_rect.nil?
@@ -471,8 +470,7 @@ module Vellora
         area_height = src_bitmap.height
       end
       mode_number = BLEND_MODE_NUMBERS[mode]
-      unless src_x && small === src_x && small === src_y &&
-             small === area_width && small === area_height &&
+      unless area_width && small === area_width && small === area_height &&
              small === x && small === y && mode_number &&
              small === opacity && opacity >= 0 && opacity <= 255
         src_rect = src_bitmap.rect if src_rect.nil?
@@ -520,14 +518,13 @@ module Vellora
         x = y = 0
         area_width = width
         area_height = height
-      elsif RECT_CLASS === rect
-        x = rect.x
-        y = rect.y
+      elsif RECT_CLASS === rect && small === (x = rect.x) && small === (y = rect.y)
+        # (area_width stays nil, for the full checks, unless x and y pass)
         area_width = rect.width
         area_height = rect.height
       end
-      unless x && small === area_width && small === area_height && small === x &&
-             small === y && small === block_width && small === block_height
+      unless area_width && small === area_width && small === area_height &&
+             small === block_width && small === block_height
         rect = self.rect if rect.nil?
         x, y, area_width, area_height = Vellora.rect_values(rect, 'rect')
         block_width = Vellora.int32(block_width, 'block_width')
