@@ -47,63 +47,61 @@ typedef struct {
   InfoHeader header;
 } HostBitmap;
 
-typedef char host_layout_holds[(offsetof(HostBitmap, record) == 8 &&
-                                offsetof(BitmapRecord, header) == 8 &&
-                                offsetof(BitmapRecord, pixels) == 16 && sizeof(InfoHeader) == 40 &&
-                                sizeof(void *) == 4)
-                                   ? 1
-                                   : -1];
+_Static_assert(offsetof(HostBitmap, record) == 8 && offsetof(BitmapRecord, header) == 8 &&
+                   offsetof(BitmapRecord, pixels) == 16 && sizeof(InfoHeader) == 40 &&
+                   sizeof(void*) == 4,
+               "the host's layout, in a 32-bit process");
 
 static VALUE bitmap_class;
 static VALUE rect_class;
 
-static uint32_t word_of(const void *pointer) { return (uint32_t)(uintptr_t)pointer; }
-static void *pointer_of(uint32_t word) { return (void *)(uintptr_t)word; }
+static uint32_t word_of(const void* pointer) { return (uint32_t)(uintptr_t)pointer; }
+static void* pointer_of(uint32_t word) { return (void*)(uintptr_t)word; }
 
-static void release_pixels(HostBitmap *host) {
-  BitmapRecord *record = pointer_of(host->record);
+static void release_pixels(HostBitmap* host) {
+  BitmapRecord* record = pointer_of(host->record);
   if (record == NULL) return;
   free(pointer_of(record->pixels));
   record->pixels = 0;
 }
 
-static void free_host_bitmap(void *data) {
-  HostBitmap *host = data;
+static void free_host_bitmap(void* data) {
+  HostBitmap* host = data;
   release_pixels(host);
   free(host);
 }
 
-static HostBitmap *host_of(VALUE self) {
-  HostBitmap *host;
+static HostBitmap* host_of(VALUE self) {
+  HostBitmap* host;
   Data_Get_Struct(self, HostBitmap, host);
   return host;
 }
 
-static BitmapRecord *live_record(VALUE self) {
-  BitmapRecord *record = pointer_of(host_of(self)->record);
+static BitmapRecord* live_record(VALUE self) {
+  BitmapRecord* record = pointer_of(host_of(self)->record);
   if (record == NULL) rb_raise(rb_eRuntimeError, "disposed bitmap");
   return record;
 }
 
 /* The header's size fields, which the library rewrites on a resize. */
-static InfoHeader *header_of(VALUE self) { return pointer_of(live_record(self)->header); }
+static InfoHeader* header_of(VALUE self) { return pointer_of(live_record(self)->header); }
 
 static long byte_size(VALUE self) {
-  const InfoHeader *header = header_of(self);
+  const InfoHeader* header = header_of(self);
   return (long)header->bi_width * header->bi_height * 4;
 }
 
 static VALUE bitmap_alloc(VALUE klass) {
-  HostBitmap *host = calloc(1, sizeof *host);
+  HostBitmap* host = calloc(1, sizeof *host);
   if (host == NULL) rb_memerror();
   return Data_Wrap_Struct(klass, 0, free_host_bitmap, host);
 }
 
 static VALUE bitmap_initialize(VALUE self, VALUE width_value, VALUE height_value) {
-  HostBitmap *host = host_of(self);
+  HostBitmap* host = host_of(self);
   const long width = NUM2LONG(width_value);
   const long height = NUM2LONG(height_value);
-  void *pixels;
+  void* pixels;
   if (width < 1 || height < 1 || width > 4096 || height > 4096) {
     rb_raise(rb_eArgError, "bitmap size %ldx%ld", width, height);
   }
@@ -129,13 +127,13 @@ static VALUE bitmap_width(VALUE self) { return INT2NUM(header_of(self)->bi_width
 static VALUE bitmap_height(VALUE self) { return INT2NUM(header_of(self)->bi_height); }
 
 static VALUE bitmap_rect(VALUE self) {
-  const InfoHeader *header = header_of(self);
+  const InfoHeader* header = header_of(self);
   return rb_funcall(rect_class, rb_intern("new"), 4, INT2FIX(0), INT2FIX(0),
                     INT2NUM(header->bi_width), INT2NUM(header->bi_height));
 }
 
 static VALUE bitmap_dispose(VALUE self) {
-  HostBitmap *host = host_of(self);
+  HostBitmap* host = host_of(self);
   release_pixels(host);
   host->record = 0;
   return Qnil;
@@ -169,7 +167,7 @@ static VALUE rect_initialize(VALUE self, VALUE x, VALUE y, VALUE width, VALUE he
 #ifdef _WIN32
 __declspec(dllexport)
 #endif
-void Init_rgss_runtime(void) {
+    void Init_rgss_runtime(void) {
   rect_class = rb_define_class("Rect", rb_cObject);
   rb_define_method(rect_class, "initialize", rect_initialize, 4);
   rb_define_attr(rect_class, "x", 1, 1);
