@@ -109,7 +109,7 @@ module Vellora
 
   #--------------------------------------------------------------------------
   # What the Bitmap methods check first. Every check costs a method call in
-  # Ruby 1.8, about as much as the bridge's own call, so each method tries
+  # Ruby 1.8, half as much as a call through the bridge, so each method tries
   # the cheap checks that a well-formed call passes, and only when one fails
   # goes through the full checks below, which raise the error (or accept the
   # value, as a Float for a number). No message is built unless it is raised.
@@ -151,6 +151,7 @@ module Vellora
   # Ruby 1.9 and later count a String's bytes with bytesize; in Ruby 1.8
   # (1.8.1 has no bytesize) size counts bytes.
   BYTESIZE = ''.respond_to?(:bytesize)
+  # Ruby 1.9 and later may hand save_png a path in another encoding.
   ENCODINGS = ''.respond_to?(:encoding)
 
   # The Win32API object of each export, made on first use (Vellora.api),
@@ -158,7 +159,7 @@ module Vellora
   # a reader costs Ruby 1.8 less than a Hash lookup.
   BINDING_NAMES = {}
   IMPORTS.each_key do |name|
-    BINDING_NAMES[name] = name.gsub(/([a-z])([A-Z])/, '\\1_\\2').downcase
+    BINDING_NAMES[name] = name.gsub(/([a-z])([A-Z])/, '\1_\2').downcase
   end
   class Bindings
     BINDING_NAMES.each_value { |reader| attr_accessor reader }
