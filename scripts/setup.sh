@@ -64,4 +64,8 @@ fi
 
 mkdir -p "$DEPS"
 "$ROOT/scripts/build-mingw-libpng.sh" "$DEPS/mingw"
-if $tests; then "$ROOT/scripts/build-mingw-gtest.sh" "$DEPS/mingw"; fi
+if $tests; then
+  "$ROOT/scripts/build-mingw-gtest.sh" "$DEPS/mingw"
+  # Ruby 1.8.7 for the genuine-Ruby tests of the game script.
+  "$ROOT/scripts/build-ruby18.sh" "$DEPS"
+fi

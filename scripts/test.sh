@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both targets and runs every test: linux32,
 # linux32 under AddressSanitizer and UBSan, linux32 without SSE2 (the plain
-# kernels alone), win32 under Wine, and a bounded run (about a minute, fixed
-# seed) of the fuzzer over every export (linux32-fuzz; scripts/fuzz.sh runs
-# it longer).
+# kernels alone), win32 under Wine (each linux32 and win32 configuration but
+# the sanitized one runs the game script in a genuine Ruby 1.8.7), and a
+# bounded run (about a minute, fixed seed) of the fuzzer over every export
+# (linux32-fuzz; scripts/fuzz.sh runs it longer).
 #
 # On a machine whose kernel runs no i386 programs, set-up has qemu-user run
 # them (scripts/i386-emulation.sh), and the emulated run takes what the
@@ -52,6 +53,14 @@ elif [ "$mode" != native ]; then
   fi
 fi
 
+# The game script's tests in a genuine Ruby 1.8.7 need its source beside the
+# checkout; without it they are skipped (ctest lists them as not run).
+ruby18_note=""
+if [ ! -f "$ROOT/../shared/ruby-1.8.7.tar.gz" ]; then
+  ruby18_note="genuine Ruby 1.8.7 tests of the game script skipped: $ROOT/../shared/ruby-1.8.7.tar.gz is absent"
+  echo "$ruby18_note"
+fi
+
 failed=()
 built_only=()
 build() {
@@ -98,4 +107,5 @@ if [ "${#failed[@]}" -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
   exit 1
 fi
-echo "all passed"
+echo "all that ran passed"
+if [ -n "$ruby18_note" ]; then echo "$ruby18_note"; fi

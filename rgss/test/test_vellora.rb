@@ -11,7 +11,7 @@ module VelloraTestHelper
   def setup
     Win32API.reset
     # Forget the bindings so each test sees the script bind afresh.
-    Vellora.instance_variable_set(:@apis, nil)
+    Vellora::BOUND.instance_variables.each { |name| Vellora::BOUND.instance_variable_set(name, nil) }
     @bitmap = Bitmap.new(40, 30)
     @other = Bitmap.new(16, 12)
   end
@@ -103,6 +103,14 @@ class TestBinding < Minitest::Test
     assert_equal 3, Win32API.calls_of('InvertColor').size
   end
 
+  def test_the_script_is_plain_ascii
+    # The runtimes read scripts in different encodings; ASCII reads the same
+    # in all of them.
+    script = File.binread(File.expand_path('../vellora.rb', __dir__))
+    assert script.bytes.all? { |b| b == 10 || (32..126).cover?(b) },
+           'non-ASCII byte or control character in the script'
+  end
+
   def test_a_missing_library_fails_at_first_use_with_an_error_naming_the_dll
     Win32API.refuse_load = true
     error = assert_vellora_error(nil, 'InvertColor') { @bitmap.invert }
@@ -162,10 +170,13 @@ class TestArguments < Minitest::Test
     @bitmap.blur_box(4)
     @bitmap.mosaic(8, 6)
     @bitmap.mosaic(2, 3, Rect.new(-1, 4, 10, 5))
+    # Anything with the four readers serves as a Rect.
+    @bitmap.mosaic(2, 3, Struct.new(:x, :y, :width, :height).new(1, 2, 3, 4))
     @bitmap.invert
     h = @bitmap.object_id
     assert_equal [['Blur', [h, 4]], ['Mosaic', [h, 0, 0, 40, 30, 8, 6]],
-                  ['Mosaic', [h, -1, 4, 10, 5, 2, 3]], ['InvertColor', [h]]],
+                  ['Mosaic', [h, -1, 4, 10, 5, 2, 3]], ['Mosaic', [h, 1, 2, 3, 4, 2, 3]],
+                  ['InvertColor', [h]]],
                  Win32API.calls.map { |c| [c.name, c.args] }
   end
 
@@ -354,6 +365,7 @@ class TestStatuses < Minitest::Test
     assert_equal meanings.size, meanings.uniq.size
     refute_includes meanings, Vellora.meaning(42, 'Blur')
     assert_match(/handle is 0/, Vellora.meaning(-546_000))
+    assert_match(/frozen or tainted Bitmap, or one with a finalizer/, Vellora.meaning(-546_001))
     assert_match(/disposed/, Vellora.meaning(-546_002))
     assert_match(/width \* height \* 4/, Vellora.meaning(-100))
     assert_match(/out of memory/, Vellora.meaning(-2))
@@ -396,6 +408,54 @@ end
 
 class TestBitmapChecks < Minitest::Test
   include VelloraTestHelper
+
+  # Each method checks cheaply first and only then in full; whichever way,
+  # the first bad argument in the order below gives its own error.
+  BAD_CALLS = {
+    'TypeError: BlendBlt: the source bitmap must be a Bitmap, not Symbol' =>
+      ->(b, _) { b.blend_blt(nil, 0, :sprite) },
+    'TypeError: src_rect.width must be a number, not NilClass' =>
+      ->(b, o) { b.blend_blt('x', 0, o, Rect.new(0, 0, nil, 1)) },
+    'TypeError: src_rect must be a Rect, not FalseClass' => ->(b, o) { b.blend_blt(0, 0, o, false) },
+    'RangeError: y (2147483648) is outside the 32-bit range' =>
+      ->(b, o) { b.blend_blt(0, 2**31, o, nil, :darken, nil) },
+    'ArgumentError: unknown blend mode :darken (use :normal, :add, :subtract, :multiply, ' \
+    ':color_dodge, :color_burn, :screen, :overlay or 0..7)' =>
+      ->(b, o) { b.blend_blt(0, 0, o, nil, :darken, nil) },
+    'TypeError: opacity must be a number, not String' => ->(b, o) { b.blend_blt(0, 0, o, nil, 1, 'x') },
+    'RangeError: rect.y (-2147483649) is outside the 32-bit range' =>
+      ->(b, _) { b.mosaic(nil, 4, Rect.new(0, -2**31 - 1, 1, 1)) },
+    'TypeError: block_height must be a number, not NilClass' => ->(b, _) { b.mosaic(4, nil) },
+    'TypeError: green must be a number, not String' => ->(b, _) { b.change_tone(0, '10', 0) },
+    'TypeError: ClipMask: the mask bitmap must be a Bitmap, not Integer' => ->(b, _) { b.clip_mask(5, 'x') },
+    'RangeError: height (1099511627776) is outside the 32-bit range' =>
+      ->(b, _) { b.resize_cleared(1, 2.0**40) },
+    'TypeError: level must be a number, not NilClass' => ->(b, _) { b.save_png('a', nil, :best) }
+  }.freeze
+
+  def test_bad_arguments_get_their_own_error_before_any_call
+    BAD_CALLS.each do |expected, call|
+      error = assert_raises(StandardError) { call.call(@bitmap, @other) }
+      assert_equal expected, "#{error.class}: #{error.message}"
+    end
+    assert_empty Win32API.calls
+  end
+
+  # A frozen Bitmap has another flags word, which the library refuses as no
+  # Bitmap at all; the script names the cause.
+  def test_a_frozen_bitmap_refused_by_the_library_is_named_as_frozen
+    Win32API.respond('InvertColor') { Vellora::ERR_NOT_BITMAP }
+    Win32API.respond('BlendBlt') { Vellora::ERR_NOT_BITMAP - 100 }
+    error = assert_vellora_error(-546_001, 'InvertColor') { @bitmap.invert }
+    assert_match(/handle does not name a Bitmap \(a frozen or tainted/, error.message)
+    @bitmap.freeze
+    error = assert_vellora_error(-546_001, 'InvertColor') { @bitmap.invert }
+    assert_equal 'InvertColor failed (-546001): the bitmap is frozen: the library refuses a frozen Bitmap',
+                 error.message
+    @other.freeze
+    error = assert_vellora_error(-546_101, 'BlendBlt') { Bitmap.new(2, 2).blend_blt(0, 0, @other) }
+    assert_match(/the source bitmap is frozen/, error.message)
+  end
 
   def test_a_source_or_mask_that_is_not_a_bitmap_is_refused_before_any_call
     # object_id of nil or of a small Integer names no host object at all.
