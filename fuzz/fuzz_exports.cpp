@@ -596,17 +596,35 @@ bool buffer_usable(const Slot& s, bool write) {
   }
 }
 
-// The gate of the pixel operations; on success *view is the model's view.
-int32_t expected_gate(Slot& s, bool write, Pixels* view) {
+// The resolution and size rules, the buffer not looked at; on success *view
+// is the model's view.
+int32_t expected_sized(Slot& s, Pixels* view) {
   const int32_t status = expected_resolution(s);
   if (status != VELLORA_OK) return status;
   if (!has_pixels(s)) {
     *view = Pixels{0, 0, nullptr};
     return VELLORA_OK;
   }
-  if (!byte_size_fits(s.width, s.height) || !buffer_usable(s, write)) return ERR_BAD_PIXEL_BUFFER;
+  if (!byte_size_fits(s.width, s.height)) return ERR_BAD_PIXEL_BUFFER;
   *view = Pixels{s.width, s.height, s.model.data()};
   return VELLORA_OK;
+}
+
+// The gate of the pixel operations: the whole buffer must be usable.
+int32_t expected_gate(Slot& s, bool write, Pixels* view) {
+  const int32_t status = expected_sized(s, view);
+  if (status != VELLORA_OK || view->width == 0) return status;
+  return buffer_usable(s, write) ? VELLORA_OK : ERR_BAD_PIXEL_BUFFER;
+}
+
+// Whether a blend's area holds a pair at all: offsets i with 0 <= i < n,
+// 0 <= d + i < dst_size and 0 <= s + i < src_size, on both axes.
+bool blend_has_pairs(const Pixels& dst, const Pixels& src, const int32_t a[8]) {
+  const auto axis = [](int64_t d, int64_t s, int64_t n, int64_t dst_size, int64_t src_size) {
+    return std::max({int64_t{0}, -d, -s}) < std::min({n, dst_size - d, src_size - s});
+  };
+  return axis(a[0], a[2], a[4], dst.width, src.width) &&
+         axis(a[1], a[3], a[5], dst.height, src.height);
 }
 
 // The PNG save's gate: the sizes stay as they are, the buffer is bounded.
@@ -762,11 +780,20 @@ void blend_blt(Input& in, int fail_at) {
   describe_call("BlendBlt(%" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32
                 ", %" PRId32 ", %" PRId32 ", mode %" PRId32 ", opacity %" PRId32 ")",
                 dst.handle, a[0], a[1], src.handle, a[2], a[3], a[4], a[5], a[6], a[7]);
+  // Only the buffers' rows that the pairs cover are checked, so an area
+  // without pairs leaves unusable buffers alone.
   Pixels dv{}, sv{};
-  int32_t expected = expected_gate(dst, true, &dv);
+  int32_t expected = expected_sized(dst, &dv);
   if (expected == VELLORA_OK) {
-    expected = expected_gate(src, false, &sv);
+    expected = expected_sized(src, &sv);
     if (expected != VELLORA_OK) expected -= ERR_SECOND_BITMAP_OFFSET;
+  }
+  if (expected == VELLORA_OK && blend_has_pairs(dv, sv, a)) {
+    if (!buffer_usable(dst, true)) {
+      expected = ERR_BAD_PIXEL_BUFFER;
+    } else if (!buffer_usable(src, false)) {
+      expected = ERR_BAD_PIXEL_BUFFER - ERR_SECOND_BITMAP_OFFSET;
+    }
   }
   const int32_t status = call_export(kBlendBlt, fail_at, [&] {
     return BlendBlt(dst.handle, a[0], a[1], src.handle, a[2], a[3], a[4], a[5], a[6], a[7]);

@@ -58,7 +58,8 @@ extern "C" {
 #define ERR_BAD_INFO_HEADER (-546004)  /* the info header's size field is not 40 */
 /* The bitmap resolved, but its pixel buffer cannot be used: width * height * 4
  * does not fit in a signed 32-bit integer, or the buffer is not mapped (with
- * write access, where the export writes it) for all of those bytes. */
+ * write access, where the export writes it) for all of those bytes (BlendBlt:
+ * for the rows its clipped area covers). */
 #define ERR_BAD_PIXEL_BUFFER (-546005)
 /* A failure of the second bitmap of a two-bitmap export (BlendBlt's source,
  * ClipMask's mask) comes back as its code minus this offset: -546100 ... */
@@ -108,7 +109,10 @@ VELLORA_API int32_t VELLORA_CALL Version(void);
  * may be the same bitmap, even with overlapping areas: pairs are visited
  * column by column from the left, each column from the top down, and a source
  * pixel written earlier in the call is read with its new value. Returns 0, a
- * resolution code of the destination, or the source's code minus 100. */
+ * resolution code of the destination, or the source's code minus 100; the
+ * buffers' rows under the clipped area are checked after both resolutions
+ * (ERR_BAD_PIXEL_BUFFER, then the source's minus 100), and an area that clips
+ * to nothing checks none. */
 VELLORA_API int32_t VELLORA_CALL BlendBlt(int32_t dst_handle, int32_t dst_x, int32_t dst_y,
                                           int32_t src_handle, int32_t src_x, int32_t src_y,
                                           int32_t area_width, int32_t area_height, int32_t mode,

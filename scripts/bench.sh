@@ -43,10 +43,12 @@ cmake --build --preset "$preset" -j2 --target "${programs[@]}" >/dev/null
 
 out="$(mktemp)"
 trap 'rm -f "$out"' EXIT
+# A program that fails is named, and the figures of the others still printed.
+failed=()
 for program in "${programs[@]}"; do
   run "$program" --benchmark_repetitions="${BENCH_REPETITIONS:-5}" \
     --benchmark_min_time="${BENCH_MIN_TIME:-0.05}" --benchmark_report_aggregates_only=true \
-    --benchmark_format=csv "$@" 2>/dev/null | sed 's/\r$//' >>"$out"
+    --benchmark_format=csv "$@" 2>/dev/null | sed 's/\r$//' >>"$out" || failed+=("$program")
 done
 
 echo "$preset, model: $(lscpu | sed -n 's/^Model name: *//p'), $(nproc) cores"
@@ -59,8 +61,8 @@ awk -F, '
     name = $1; gsub(/"/, "", name); sub(/_median$/, "", name); sub(/\/manual_time$/, "", name)
     split(name, part, "/")
     label = $col["label"]; gsub(/"/, "", label)
-    if (col["per_call_us"] && $col["per_call_us"] != "") {
-      printf "| %s | %s | %s | %s | %.2f us per call | |\n", part[1], part[2], part[3], part[4], $col["per_call_us"]
+    if (label == "per call") {
+      printf "| %s | %s | %s | %s | %.2f us per call | |\n", part[1], part[2], part[3], part[4], $col["real_time"]
     } else {
       printf "| %s | %s | %s | %s | %.1f us | %.2f %s |\n", part[1], part[2], part[3], part[4], $col["real_time"], $col["ratio"], label
     }
@@ -75,7 +77,7 @@ awk -F, '
   $1 ~ /_median"$/ {
     name = $1; gsub(/"/, "", name); sub(/_median$/, "", name); sub(/\/manual_time$/, "", name)
     split(name, part, "/")
-    t = (col["per_call_us"] && $col["per_call_us"] != "") ? $col["per_call_us"] : $col["real_time"]
+    t = $col["real_time"]
     key = part[1] "|" part[2] "|" part[4]
     if (part[3] == "noise") noise[key] = t
     if (part[3] == "screen" || part[3] == "layer_on_screen" || part[3] == "soft_sprite") {
@@ -90,3 +92,7 @@ awk -F, '
       printf "| %s | %s | %s | %.3f%s | %.3f%s | %.2f |\n", k[1], k[2], k[3], work[key] * scale, unit, noise[key] * scale, unit, work[key] / noise[key]
     }
   }' "$out"
+if [ "${#failed[@]}" -gt 0 ]; then
+  echo "FAILED: ${failed[*]} (run it alone to see why)" >&2
+  exit 1
+fi

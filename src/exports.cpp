@@ -29,10 +29,24 @@ VELLORA_API int32_t VELLORA_CALL BlendBlt(int32_t dst_handle, int32_t dst_x, int
                                           int32_t src_handle, int32_t src_x, int32_t src_y,
                                           int32_t area_width, int32_t area_height, int32_t mode,
                                           int32_t opacity) {
-  return CallResolution().with_pair(
-      dst_handle, src_handle, [&](const BitmapView& dst, const BitmapView& src) {
-        blend_blt(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, mode, opacity);
-      });
+  // Only the rows of each buffer that the clipped area covers are checked: a
+  // sprite drawn onto the screen proves a few of the screen's pages, not all.
+  CallResolution call;
+  BitmapView dst, src;
+  const int32_t status = call.sized_pair(dst_handle, src_handle, &dst, &src);
+  BlendArea area;
+  if (status != VELLORA_OK ||
+      !clip_blend_area(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, &area)) {
+    return status;
+  }
+  if (!call.rows_accessible(dst, area.dst_y, area.height, host::Access::kReadWrite)) {
+    return ERR_BAD_PIXEL_BUFFER;
+  }
+  if (!call.rows_accessible(src, area.src_y, area.height, host::Access::kRead)) {
+    return ERR_BAD_PIXEL_BUFFER - ERR_SECOND_BITMAP_OFFSET;
+  }
+  blend_area(dst, src, area, mode, opacity);
+  return VELLORA_OK;
 }
 
 VELLORA_API int32_t VELLORA_CALL ChangeTone(int32_t handle, int32_t red, int32_t green,

@@ -2,6 +2,8 @@
 // code where reading it would fault.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -179,6 +181,35 @@ TEST(WildPixels, ReadOnlyBufferServesWhereItIsOnlyRead) {
   EXPECT_EQ(data[1023], 200);
   EXPECT_EQ(SetPixelData(ro, data.data(), 1024), ERR_BAD_PIXEL_BUFFER);
   EXPECT_EQ(ChangeTone(ro, 1, 1, 1, 0), ERR_BAD_PIXEL_BUFFER);
+}
+
+// A blend checks only the rows its pairs cover, in either bitmap: rows of
+// 1024 pixels, one page each, stored bottom-up, so image row 0 (the top) is
+// the last page, made unreachable.
+TEST(WildPixels, BlendChecksOnlyTheRowsItsPairsCover) {
+  Pages pages(4);
+  pages.protect(3, PageAccess::kNone);
+  hostsim::BitmapPtr wild = hostsim::make_bitmap(1024, 4);
+  hostsim::set_pixels_pointer(*wild, pages.page(0));
+  hostsim::BitmapPtr sprite = hostsim::make_bitmap(32, 4);
+  vtest::fill(*sprite, {10, 20, 30, 255});
+  const int32_t w = hostsim::handle_of(*wild), s = hostsim::handle_of(*sprite);
+  const int32_t second = ERR_BAD_PIXEL_BUFFER - ERR_SECOND_BITMAP_OFFSET;
+
+  // Image rows 1..3 of the wild bitmap: blended.
+  EXPECT_EQ(BlendBlt(w, 100, 1, s, 0, 0, 32, 8, BLEND_NORMAL, 255), VELLORA_OK);
+  const uint8_t* row1 = pages.page(2) + 4 * 100;  // image row 1, x = 100
+  EXPECT_EQ((vtest::Pixel{row1[0], row1[1], row1[2], row1[3]}), (vtest::Pixel{10, 20, 30, 255}));
+  // Rows 1..3 as a source onto the sprite's rows 1..3.
+  EXPECT_EQ(BlendBlt(s, 0, 1, w, 100, 1, 32, 3, BLEND_NORMAL, 255), VELLORA_OK);
+  // One pair on row 0 is enough to refuse the call, with nothing written.
+  std::memset(pages.page(0), 0, 3 * vtest::kPage);
+  EXPECT_EQ(BlendBlt(w, 100, 0, s, 0, 0, 32, 4, BLEND_NORMAL, 255), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(BlendBlt(s, 0, 0, w, 0, 0, 1, 1, BLEND_NORMAL, 255), second);
+  EXPECT_EQ(std::count(pages.page(0), pages.page(3), 0), static_cast<ptrdiff_t>(3 * vtest::kPage));
+  // No pair at all: nothing is touched, nothing refused.
+  EXPECT_EQ(BlendBlt(w, 2000, 0, s, 0, 0, 32, 4, BLEND_NORMAL, 255), VELLORA_OK);
+  EXPECT_EQ(BlendBlt(s, 0, 0, w, 0, 0, 0, 4, BLEND_NORMAL, 255), VELLORA_OK);
 }
 
 // Every export that touches pixels goes through the buffer check, in either

@@ -75,7 +75,7 @@ int32_t CallResolution::bitmap_with_records(int32_t handle, BitmapView* view,
   return VELLORA_OK;
 }
 
-int32_t CallResolution::pixels(int32_t handle, host::Access access, BitmapView* view) {
+int32_t CallResolution::sized(int32_t handle, BitmapView* view) {
   const int32_t status = bitmap(handle, view);
   if (status != VELLORA_OK) return status;
   if (view->width <= 0 || view->height <= 0) {
@@ -83,11 +83,23 @@ int32_t CallResolution::pixels(int32_t handle, host::Access access, BitmapView* 
     view->height = 0;
     return VELLORA_OK;
   }
-  if (!byte_size_fits(*view) || !accessible(reinterpret_cast<uintptr_t>(view->pixels),
-                                            static_cast<size_t>(byte_size(*view)), access)) {
-    return ERR_BAD_PIXEL_BUFFER;
-  }
-  return VELLORA_OK;
+  return byte_size_fits(*view) ? VELLORA_OK : ERR_BAD_PIXEL_BUFFER;
+}
+
+bool CallResolution::rows_accessible(const BitmapView& view, int32_t first, int32_t count,
+                                     host::Access access) {
+  // Image rows are stored bottom-up: rows first .. first + count - 1 are the
+  // stored rows height - first - count .. height - 1 - first, one run of bytes.
+  const auto row = static_cast<size_t>(row_bytes(view));
+  const auto lowest = static_cast<size_t>(view.height - first - count);
+  return accessible(reinterpret_cast<uintptr_t>(view.pixels) + lowest * row,
+                    static_cast<size_t>(count) * row, access);
+}
+
+int32_t CallResolution::pixels(int32_t handle, host::Access access, BitmapView* view) {
+  const int32_t status = sized(handle, view);
+  if (status != VELLORA_OK || view->height == 0) return status;
+  return rows_accessible(*view, 0, view->height, access) ? VELLORA_OK : ERR_BAD_PIXEL_BUFFER;
 }
 
 int32_t CallResolution::bounded(int32_t handle, BitmapView* view) {
@@ -107,6 +119,14 @@ int32_t CallResolution::pair(int32_t handle, int32_t second_handle, BitmapView* 
   const int32_t status = pixels(handle, host::Access::kReadWrite, first);
   if (status != VELLORA_OK) return status;
   const int32_t second_status = pixels(second_handle, host::Access::kRead, second);
+  return second_status == VELLORA_OK ? VELLORA_OK : second_status - ERR_SECOND_BITMAP_OFFSET;
+}
+
+int32_t CallResolution::sized_pair(int32_t handle, int32_t second_handle, BitmapView* first,
+                                   BitmapView* second) {
+  const int32_t status = sized(handle, first);
+  if (status != VELLORA_OK) return status;
+  const int32_t second_status = sized(second_handle, second);
   return second_status == VELLORA_OK ? VELLORA_OK : second_status - ERR_SECOND_BITMAP_OFFSET;
 }
 

@@ -37,11 +37,22 @@ class CallResolution {
   // bitmap(), and where its record and header lie (for the resize).
   int32_t bitmap_with_records(int32_t handle, BitmapView* view, HostRecords* records);
 
-  // The gate of every pixel operation: bitmap(), then the size rules. A
-  // width or height of 0 or less means no pixels (the view becomes 0 x 0);
-  // a width * height * 4 beyond INT32_MAX, or a buffer that is not mapped
-  // with the given access for all of its bytes, gives ERR_BAD_PIXEL_BUFFER.
+  // The gate of every pixel operation: sized(), then the whole buffer
+  // checked with the given access (ERR_BAD_PIXEL_BUFFER where it cannot be
+  // touched).
   int32_t pixels(int32_t handle, host::Access access, BitmapView* view);
+
+  // bitmap(), then the size rules: a width or height of 0 or less means no
+  // pixels (the view becomes 0 x 0); a width * height * 4 beyond INT32_MAX
+  // gives ERR_BAD_PIXEL_BUFFER. The buffer is not looked at: for an operation
+  // that checks only the rows it touches (rows_accessible) before it touches
+  // them.
+  int32_t sized(int32_t handle, BitmapView* view);
+
+  // Whether image rows first .. first + count - 1 of a view that sized()
+  // gave (0 <= first, count >= 1, first + count <= its height) can be touched
+  // with `access`.
+  bool rows_accessible(const BitmapView& view, int32_t first, int32_t count, host::Access access);
 
   // bitmap() with pixels()' buffer rules for reading, the sizes left as the
   // header holds them: for a consumer that judges the sizes itself (the PNG
@@ -54,6 +65,9 @@ class CallResolution {
   // completely, for reading and writing, and only then `second_handle`, for
   // reading, its failure code 100 lower.
   int32_t pair(int32_t handle, int32_t second_handle, BitmapView* first, BitmapView* second);
+
+  // pair() with sized() in place of pixels(): the buffers are not looked at.
+  int32_t sized_pair(int32_t handle, int32_t second_handle, BitmapView* first, BitmapView* second);
 
   // Whether [address, address + size) can be touched with `access`.
   bool accessible(uintptr_t address, size_t size, host::Access access);

@@ -11,18 +11,6 @@ namespace vellora {
 
 namespace {
 
-// A clipped area: the pair at offset (i, j) joins destination pixel
-// (dst_x + i, dst_y + j) with source pixel (src_x + i, src_y + j), both inside
-// their bitmaps, for 0 <= i < width and 0 <= j < height.
-struct BlendArea {
-  int32_t dst_x;
-  int32_t dst_y;
-  int32_t src_x;
-  int32_t src_y;
-  int32_t width;
-  int32_t height;
-};
-
 // One axis of the clip, on an origin d in the destination (size dst_size), an
 // origin s in the source (size src_size) and a length n. Cutting one origin
 // moves the other by the same amount, so the pairing is kept. In 64 bits, so
@@ -43,9 +31,8 @@ void clip_axis(int64_t* d, int64_t* s, int64_t* n, int64_t dst_size, int64_t src
   if (*d + *n > dst_size) *n = dst_size - *d;
 }
 
-// Cuts the requested area down to the pairs whose two pixels both exist,
-// keeping the pairing. Returns false when no pair is left; *area is then not
-// written.
+}  // namespace
+
 bool clip_blend_area(const BitmapView& dst, const BitmapView& src, int32_t dst_x, int32_t dst_y,
                      int32_t src_x, int32_t src_y, int32_t area_width, int32_t area_height,
                      BlendArea* area) {
@@ -63,6 +50,8 @@ bool clip_blend_area(const BitmapView& dst, const BitmapView& src, int32_t dst_x
                     static_cast<int32_t>(sy), static_cast<int32_t>(w),  static_cast<int32_t>(h)};
   return true;
 }
+
+namespace {
 
 // Whether no byte read as a source pixel of the area is also written as a
 // destination pixel: then no pair sees another's result, and the pairs may
@@ -86,8 +75,8 @@ bool areas_disjoint(const BitmapView& dst, const BitmapView& src, const BlendAre
 }
 
 template <InstructionSet Set, BlendMode Mode>
-void blend_area(const BitmapView& dst, const BitmapView& src, const BlendArea& area,
-                int32_t opacity) {
+void blend_pairs_of(const BitmapView& dst, const BitmapView& src, const BlendArea& area,
+                    int32_t opacity) {
   // Rows are stored bottom-up: one row down the image is one stored row back.
   const size_t dst_stride = static_cast<size_t>(row_bytes(dst));
   const size_t src_stride = static_cast<size_t>(row_bytes(src));
@@ -118,13 +107,8 @@ void blend_area(const BitmapView& dst, const BitmapView& src, const BlendArea& a
 
 }  // namespace
 
-void blend_blt(const BitmapView& dst, const BitmapView& src, int32_t dst_x, int32_t dst_y,
-               int32_t src_x, int32_t src_y, int32_t area_width, int32_t area_height, int32_t mode,
-               int32_t opacity, InstructionSet set) {
-  BlendArea area;
-  if (!clip_blend_area(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, &area)) {
-    return;
-  }
+void blend_area(const BitmapView& dst, const BitmapView& src, const BlendArea& area, int32_t mode,
+                int32_t opacity, InstructionSet set) {
   const std::optional<BlendMode> blend_mode = blend_mode_of(mode);
   if (!blend_mode) return;
   const int32_t clamped = std::clamp(opacity, 0, kOpacityMax);
@@ -132,9 +116,18 @@ void blend_blt(const BitmapView& dst, const BitmapView& src, int32_t dst_x, int3
   if (clamped == 0 && uses_opacity(*blend_mode)) return;
   with_blend_mode(*blend_mode, [&](auto mode_tag) {
     with_instruction_set(set, [&](auto isa) {
-      blend_area<decltype(isa)::value, decltype(mode_tag)::value>(dst, src, area, clamped);
+      blend_pairs_of<decltype(isa)::value, decltype(mode_tag)::value>(dst, src, area, clamped);
     });
   });
+}
+
+void blend_blt(const BitmapView& dst, const BitmapView& src, int32_t dst_x, int32_t dst_y,
+               int32_t src_x, int32_t src_y, int32_t area_width, int32_t area_height, int32_t mode,
+               int32_t opacity, InstructionSet set) {
+  BlendArea area;
+  if (clip_blend_area(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, &area)) {
+    blend_area(dst, src, area, mode, opacity, set);
+  }
 }
 
 }  // namespace vellora
