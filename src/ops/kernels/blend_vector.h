@@ -42,8 +42,10 @@ inline V scale_colors(V s, V a) {
 
 // The group's result for the pixels that are one of the cases above, with
 // *short_case set in their lanes; the others' lanes are junk.
-// `opacity` is in every 32-bit lane.
-template <BlendMode Mode>
+// `opacity` is in every 32-bit lane. In normal mode, Ws = 255 a holds for
+// every pixel at opacity 255 (a = As), and below it is taken only where
+// As = 255 (a = opacity), which spares the pixels' own a in the 16-bit lanes.
+template <BlendMode Mode, bool FullOpacity>
 inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
   const V colors = set32(0x00FFFFFF);
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
@@ -58,17 +60,19 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
   const V from_clear = or_(Mode == BlendMode::kSubtract ? zero() : and_(sv, colors), sll32<24>(a));
   V from_opaque;
   if constexpr (Mode == BlendMode::kNormal) {
-    const V whole = eq32(mullo16(a, full), ws);     // Ws = 255 a
     const V cover = or_(clear_dst, eq32(a, full));  // Wd = 0
-    *short_case = or_(or_(keep, cover), and_(whole, opaque_dst));
+    const V whole = FullOpacity ? opaque_dst : and_(eq32(srl32<24>(sv), full), opaque_dst);
+    *short_case = or_(or_(keep, cover), whole);
     if (none_set(*short_case)) return dv;  // noise: every pair takes the general path
     // a and 255 - a in the 16-bit lanes of each pixel's colours.
-    const V a_lo = spread16_low(a), a_hi = spread16_high(a);
+    const V s_lo = unpacklo8(sv, zero()), s_hi = unpackhi8(sv, zero());
+    const V a_lo = FullOpacity ? alpha16(s_lo) : or_(opacity, sll32<16>(opacity));
+    const V a_hi = FullOpacity ? alpha16(s_hi) : a_lo;
     const V c255 = set16(255);
-    const V lo = div255(add16(mullo16(unpacklo8(sv, zero()), a_lo),
-                              mullo16(unpacklo8(dv, zero()), sub16(c255, a_lo))));
-    const V hi = div255(add16(mullo16(unpackhi8(sv, zero()), a_hi),
-                              mullo16(unpackhi8(dv, zero()), sub16(c255, a_hi))));
+    const V lo =
+        div255(add16(mullo16(s_lo, a_lo), mullo16(unpacklo8(dv, zero()), sub16(c255, a_lo))));
+    const V hi =
+        div255(add16(mullo16(s_hi, a_hi), mullo16(unpackhi8(dv, zero()), sub16(c255, a_hi))));
     const V mixed = or_(packus16(lo, hi), alpha_bits);
     const V covered = or_(and_(sv, colors), sll32<24>(a));
     from_opaque = select(cover, covered, mixed);
@@ -277,12 +281,12 @@ inline V blend_over_opaque_at(V sv, V dv, V opacity) {
 
 // Modes 0, 1, 2, 4 and 5: the short results where they serve (in sprites,
 // most pixels), the general computation where any pixel needs it.
-template <BlendMode Mode>
+template <BlendMode Mode, bool FullOpacity>
 inline void blend_group_with_divisions(uint8_t* d, const uint8_t* s, V opacity) {
   const V sv = load(s), dv = load(d);
   V short_case;
   const V out = Mode <= BlendMode::kSubtract
-                    ? blend_without_division<Mode>(sv, dv, opacity, &short_case)
+                    ? blend_without_division<Mode, FullOpacity>(sv, dv, opacity, &short_case)
                     : dodge_or_burn_clear_sources<Mode>(sv, dv, &short_case);
   if (all_set(short_case)) {
     store(d, out);
@@ -341,8 +345,10 @@ inline void blend_run_vector(uint8_t* d, const uint8_t* s, int32_t n, int32_t op
       const V lo = premultiplied_lanes<Mode>(unpacklo8(sv, zero()), unpacklo8(dv, zero()));
       const V hi = premultiplied_lanes<Mode>(unpackhi8(sv, zero()), unpackhi8(dv, zero()));
       store(dg, or_(packus16(lo, hi), alpha_bits));
+    } else if (full_opacity) {
+      blend_group_with_divisions<Mode, true>(dg, sg, op);
     } else {
-      blend_group_with_divisions<Mode>(dg, sg, op);
+      blend_group_with_divisions<Mode, false>(dg, sg, op);
     }
   }
   blend_pairs<InstructionSet::kPlain>(d + static_cast<size_t>(i) * kBytesPerPixel,
