@@ -198,17 +198,6 @@ TEST(BlurPasses, RunningSumsMatchWindowsSummedAfresh) {
   }
 }
 
-TEST(BlurBadInput, BitmapWithoutPixelsIsLeftUntouched) {
-  for (auto [w, h] : {std::pair{0, 3}, {3, 0}, {-2, -3}, {-1, 4}, {INT_MIN, INT_MIN}}) {
-    hostsim::BitmapPtr bitmap = vtest::random_bitmap(4, 4, 16);
-    const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
-    hostsim::set_header_dimensions(*bitmap, w, h);
-    EXPECT_EQ(Blur(hostsim::handle_of(*bitmap), 2), VELLORA_OK) << w << " x " << h;
-    hostsim::set_header_dimensions(*bitmap, 4, 4);
-    EXPECT_EQ(vtest::snapshot(*bitmap), before) << w << " x " << h;
-  }
-}
-
 // The blur's scratch cannot be had when the address space is used up: it
 // must fail before it writes any pixel, and leave nothing allocated.
 TEST(BlurBadInput, ScratchThatCannotBeHadLeavesTheBitmapUntouched) {

@@ -120,40 +120,32 @@ TEST(ClipMask, OutsideValueIsNotClampedAndKeepsTheLowByteOfTheQuotient) {
   }
 }
 
-TEST(ClipMask, NegativeOffsetShiftsTheMaskLeftAndUncoversTheRight) {
-  BitmapPtr target = hostsim::make_bitmap(6, 2);
-  BitmapPtr mask = hostsim::make_bitmap(6, 2);
+// An opaque target under a mask of its size whose blue byte codes the
+// position, 3x + 5y + 1: each alpha becomes the blue of the mask pixel over
+// it, or `outside` where no mask pixel is.
+void expect_shifted_mask(int32_t w, int32_t h, int32_t ox, int32_t oy, int32_t outside) {
+  BitmapPtr target = hostsim::make_bitmap(w, h);
+  BitmapPtr mask = hostsim::make_bitmap(w, h);
   vtest::fill(*target, {0, 0, 0, 255});
-  for (int32_t y = 0; y < 2; ++y) {
-    for (int32_t x = 0; x < 6; ++x) {
-      vtest::put(*mask, x, y, {static_cast<uint8_t>(10 * x + y), 0, 0, 0});
-    }
+  const auto code = [](int32_t x, int32_t y) { return static_cast<uint8_t>(3 * x + 5 * y + 1); };
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) vtest::put(*mask, x, y, {code(x, y), 0, 0, 0});
   }
-  ASSERT_EQ(ClipMask(handle(target), handle(mask), -2, 0, 7), VELLORA_OK);
-  for (int32_t y = 0; y < 2; ++y) {
-    for (int32_t x = 0; x < 4; ++x) {
-      EXPECT_EQ(vtest::get(*target, x, y)[3], 10 * (x + 2) + y) << x << ", " << y;
+  ASSERT_EQ(ClipMask(handle(target), handle(mask), ox, oy, outside), VELLORA_OK);
+  for (int32_t y = 0; y < h; ++y) {
+    for (int32_t x = 0; x < w; ++x) {
+      const int32_t mx = x - ox, my = y - oy;
+      const bool covered = mx >= 0 && mx < w && my >= 0 && my < h;
+      EXPECT_EQ(vtest::get(*target, x, y)[3], covered ? code(mx, my) : outside)
+          << "offset " << ox << ", " << oy << " at " << x << ", " << y;
     }
-    EXPECT_EQ(vtest::get(*target, 4, y)[3], 7);
-    EXPECT_EQ(vtest::get(*target, 5, y)[3], 7);
   }
 }
 
-TEST(ClipMask, DownwardOffsetUncoversTheTopRows) {
-  BitmapPtr target = hostsim::make_bitmap(3, 5);
-  BitmapPtr mask = hostsim::make_bitmap(3, 5);
-  vtest::fill(*target, {0, 0, 0, 255});
-  for (int32_t y = 0; y < 5; ++y) {
-    for (int32_t x = 0; x < 3; ++x) {
-      vtest::put(*mask, x, y, {static_cast<uint8_t>(100 + 10 * y + x), 0, 0, 0});
-    }
-  }
-  ASSERT_EQ(ClipMask(handle(target), handle(mask), 0, 3, 9), VELLORA_OK);
-  for (int32_t x = 0; x < 3; ++x) {
-    for (int32_t y = 0; y < 3; ++y) EXPECT_EQ(vtest::get(*target, x, y)[3], 9) << x << ", " << y;
-    EXPECT_EQ(vtest::get(*target, x, 3)[3], 100 + x);  // the mask's top row
-    EXPECT_EQ(vtest::get(*target, x, 4)[3], 110 + x);
-  }
+TEST(ClipMask, OffsetsShiftTheMaskAndUncoverTheRest) {
+  expect_shifted_mask(6, 2, -2, 0, 7);     // left: the right columns uncovered
+  expect_shifted_mask(3, 5, 0, 3, 9);      // down: the top rows uncovered
+  expect_shifted_mask(37, 3, 5, -1, 200);  // right and up, on a row past every vector step
 }
 
 // Random sizes and offsets, the mask partly or wholly off the target, and
@@ -165,11 +157,13 @@ TEST(ClipMask, AnyPlacementMatchesThePlainRule) {
   const std::pair<int32_t, int32_t> far_offsets[] = {
       {INT_MAX, INT_MAX}, {INT_MIN, INT_MIN}, {INT_MAX, 0}, {0, INT_MIN}, {INT_MAX - 2, -1}};
   for (int trial = 0; trial < 405; ++trial) {
-    const int32_t w = 1 + static_cast<int32_t>(rng() % 13);
+    // Rows up to 40 pixels, past two steps of the widest vector kernel, and
+    // masks as often larger than the target as smaller.
+    const int32_t w = 1 + static_cast<int32_t>(rng() % 40);
     const int32_t h = 1 + static_cast<int32_t>(rng() % 9);
-    const int32_t mw = 1 + static_cast<int32_t>(rng() % 13);
+    const int32_t mw = 1 + static_cast<int32_t>(rng() % 40);
     const int32_t mh = 1 + static_cast<int32_t>(rng() % 9);
-    int32_t ox = static_cast<int32_t>(rng() % 31) - 15;
+    int32_t ox = static_cast<int32_t>(rng() % 61) - 30;
     int32_t oy = static_cast<int32_t>(rng() % 23) - 11;
     if (trial >= 400) std::tie(ox, oy) = far_offsets[trial - 400];
     const int32_t outside = outside_values[trial % 9];
@@ -245,6 +239,11 @@ TEST(ClipMask, TargetIsResolvedFirstAndMaskFailuresComeBackOneHundredLower) {
   EXPECT_EQ(ClipMask(handle(target), handle(mask), 0, 0, 0), -546103);
   hostsim::clear_bitmap_record(*mask);
   EXPECT_EQ(ClipMask(handle(target), handle(mask), 0, 0, 0), -546102);
+  // A mask whose width * height * 4 does not fit in 32 bits is never read.
+  BitmapPtr oversized = vtest::random_bitmap(3, 3, 10);
+  hostsim::set_header_dimensions(*oversized, 46341, 46341);
+  EXPECT_EQ(ClipMask(handle(target), handle(oversized), 0, 0, 0), -546105);
+  EXPECT_EQ(ClipMask(handle(target), handle(oversized), -46340, -46340, 255), -546105);
   EXPECT_EQ(vtest::snapshot(*target), before);
 
   // A broken target is reported as itself, whatever the mask.

@@ -40,6 +40,9 @@ class Pages {
   Pages& operator=(const Pages&) = delete;
 
   uint8_t* page(size_t index) const { return base_ + index * kPage; }
+  uintptr_t address(size_t index, size_t offset) const {
+    return reinterpret_cast<uintptr_t>(page(index)) + offset;
+  }
 
   void protect(size_t index, PageAccess access) const {
 #if defined(_WIN32)

@@ -221,15 +221,4 @@ TEST(MosaicLimits, SumsOfArgumentsBeyondInt32AreClippedNotWrapped) {
   }
 }
 
-TEST(MosaicLimits, BitmapWithoutPixelsIsLeftUntouched) {
-  for (auto [w, h] : {std::pair{0, 3}, {3, 0}, {-2, -3}, {-1, 4}}) {
-    hostsim::BitmapPtr bitmap = vtest::random_bitmap(4, 4, 27);
-    const std::vector<uint8_t> before = vtest::snapshot(*bitmap);
-    hostsim::set_header_dimensions(*bitmap, w, h);
-    EXPECT_EQ(Mosaic(hostsim::handle_of(*bitmap), -2, -2, 10, 10, 3, 3), VELLORA_OK);
-    hostsim::set_header_dimensions(*bitmap, 4, 4);
-    EXPECT_EQ(vtest::snapshot(*bitmap), before) << w << " x " << h;
-  }
-}
-
 }  // namespace

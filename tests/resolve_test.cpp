@@ -107,16 +107,54 @@ TEST(Resolution, ViewCarriesHeaderSizesAndPixelPointer) {
   EXPECT_EQ(view.pixels, hostsim::pixels_of(*bitmap));
 }
 
-TEST(Resolution, BitmapWithoutPixelsResolvesAsEmpty) {
-  for (auto [w, h] : {std::pair{0, 5}, {5, 0}, {-2, -3}, {-1, 4}, {INT_MIN, 1}}) {
-    hostsim::BitmapPtr bitmap = hostsim::make_bitmap(1, 1);
-    hostsim::set_header_dimensions(*bitmap, w, h);
-    vellora::BitmapView view{};
-    ASSERT_EQ(vellora::CallResolution().pixels(hostsim::handle_of(*bitmap),
-                                               vellora::host::Access::kReadWrite, &view),
-              VELLORA_OK);
-    EXPECT_EQ(view.width, 0) << w << " x " << h;
-    EXPECT_EQ(view.height, 0) << w << " x " << h;
+// A header whose sides give no pixels (one of 0 or less; -2 x -3 is not 6
+// pixels): every pixel export takes the bitmap as empty, in either place of a
+// two-bitmap export, and touches none of the buffer behind it.
+TEST(Resolution, BitmapWithoutPixelsIsLeftAloneByEveryExport) {
+  struct Case {
+    std::string name;
+    std::function<int32_t(int32_t empty, int32_t sound)> call;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"BlendBlt onto it",
+       [](int32_t e, int32_t s) { return BlendBlt(e, -1, -1, s, 0, 0, 9, 9, BLEND_NORMAL, 255); },
+       VELLORA_OK},
+      {"BlendBlt from it",
+       [](int32_t e, int32_t s) { return BlendBlt(s, 0, 0, e, -1, -1, 9, 9, BLEND_NORMAL, 255); },
+       VELLORA_OK},
+      {"ClipMask of it", [](int32_t e, int32_t s) { return ClipMask(e, s, 0, 0, 0); }, VELLORA_OK},
+      {"ClipMask by it", [](int32_t e, int32_t s) { return ClipMask(s, e, -1, -1, 255); },
+       VELLORA_OK},
+      {"ChangeTone", [](int32_t e, int32_t) { return ChangeTone(e, 256, 256, 256, 0); },
+       VELLORA_OK},
+      {"InvertColor", [](int32_t e, int32_t) { return InvertColor(e); }, VELLORA_OK},
+      {"Blur", [](int32_t e, int32_t) { return Blur(e, 2); }, VELLORA_OK},
+      {"Mosaic", [](int32_t e, int32_t) { return Mosaic(e, -2, -2, 10, 10, 3, 3); }, VELLORA_OK},
+      {"SetPixelData of 0 bytes",
+       [](int32_t e, int32_t) {
+         const uint8_t byte = 0;
+         return SetPixelData(e, &byte, 0);
+       },
+       VELLORA_OK},
+      {"SetPixelData of 24 bytes",
+       [](int32_t e, int32_t) {
+         const uint8_t bytes[24] = {};
+         return SetPixelData(e, bytes, 24);
+       },
+       ERR_SIZE_MISMATCH},
+  };
+  for (auto [w, h] : {std::pair{0, 3}, {3, 0}, {-2, -3}, {-1, 4}, {INT_MIN, INT_MIN}}) {
+    for (const Case& c : cases) {
+      hostsim::BitmapPtr empty = vtest::random_bitmap(4, 4, 16);
+      const hostsim::BitmapPtr sound = vtest::random_bitmap(4, 4, 17);
+      const std::vector<uint8_t> before = vtest::snapshot(*empty);
+      hostsim::set_header_dimensions(*empty, w, h);
+      EXPECT_EQ(c.call(hostsim::handle_of(*empty), hostsim::handle_of(*sound)), c.expected)
+          << c.name << ", " << w << " x " << h;
+      hostsim::set_header_dimensions(*empty, 4, 4);
+      EXPECT_EQ(vtest::snapshot(*empty), before) << c.name << ", " << w << " x " << h;
+    }
   }
 }
 
