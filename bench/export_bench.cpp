@@ -202,8 +202,9 @@ void register_all() {
       if (content == Content::kNoise) {
         // Resolution alone: GetAddress (the records only), one bitmap
         // resolved for reading and writing with its buffer checked, and a
-        // BlendBlt whose area is empty (both handles resolved and checked, no
-        // pixel visited).
+        // BlendBlt of the whole bitmap in a mode that writes nothing (both
+        // handles resolved, both buffers checked under the area, no pixel
+        // visited).
         add("GetAddress" + tail + "/export", [&a, ha](benchmark::State& s) {
           against_memcpy(s, a, [ha] { benchmark::DoNotOptimize(GetAddress(ha)); });
         });
@@ -214,8 +215,8 @@ void register_all() {
                 vellora::CallResolution().pixels(ha, vellora::host::Access::kReadWrite, &view));
           });
         });
-        add("BlendBlt_resolve_only" + tail + "/export", [&a, ha, hb](benchmark::State& s) {
-          against_memcpy(s, a, [ha, hb] { BlendBlt(ha, 0, 0, hb, 0, 0, 0, 0, 0, 200); });
+        add("BlendBlt_resolve_only" + tail + "/export", [&a, ha, hb, w, h](benchmark::State& s) {
+          against_memcpy(s, a, [ha, hb, w, h] { BlendBlt(ha, 0, 0, hb, 0, 0, w, h, 8, 200); });
         });
       }
     }
