@@ -136,7 +136,7 @@ std::vector<KernelExport> kernel_exports() {
       {"ClipMask", [](int32_t a, int32_t b, int32_t, int32_t) { ClipMask(a, b, 0, 0, 0); }},
       {"Mosaic_8x8", [](int32_t a, int32_t, int32_t w, int32_t h) { Mosaic(a, 0, 0, w, h, 8, 8); }},
   };
-  for (int32_t mode = 0; mode <= 7; ++mode) {
+  for (int32_t mode = 0; mode < BLEND_MODE_COUNT; ++mode) {
     list.push_back({"BlendBlt_mode" + std::to_string(mode),
                     [mode](int32_t a, int32_t b, int32_t w, int32_t h) {
                       BlendBlt(a, 0, 0, b, 0, 0, w, h, mode, 200);

@@ -22,10 +22,11 @@
 #include "ops/blend_blt.h"
 #include "ops/blur.h"
 #include "ops/clip_mask.h"
-#include "ops/instruction_set.h"
+#include "ops/kernels/instruction_set.h"
 #include "ops/mosaic.h"
 #include "ops/tone.h"
 #include "timing.h"
+#include "vellora.h"
 
 namespace {
 
@@ -86,7 +87,7 @@ std::vector<NamedOperation> every_operation() {
          vellora::mosaic(a, 0, 0, a.width, a.height, 8, 8, set);
        }},
   };
-  for (int32_t mode = 0; mode <= 7; ++mode) {
+  for (int32_t mode = 0; mode < BLEND_MODE_COUNT; ++mode) {
     list.push_back({"BlendBlt_mode" + std::to_string(mode), blend(mode, 200)});
   }
   for (const int32_t radius : {1, 16, 1000}) {

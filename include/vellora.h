@@ -94,6 +94,8 @@ extern "C" {
 #define BLEND_COLOR_BURN 5  /* 255 - (255 - Pd) * 255 / Ps, at least 0 */
 #define BLEND_SCREEN 6      /* 255 - (255 - Ps) * (255 - Pd) / 255 */
 #define BLEND_OVERLAY 7     /* multiply below Pd 128, screen from 128 up, doubled */
+/* The number of blend modes: they are 0 .. BLEND_MODE_COUNT - 1. */
+#define BLEND_MODE_COUNT 8
 
 /* Returns the address of the bitmap's pixel buffer (its first stored byte,
  * the bottom-left pixel's blue byte), or a resolution code. */

@@ -35,12 +35,13 @@ PACKAGES=(
   g++-multilib g++-mingw-w64-i686 binutils-mingw-w64-i686 cmake ninja-build
   libz-mingw-w64-dev dpkg-dev zip
 )
-# GoogleTest's sources (for the i386 and the mingw builds), Google Benchmark
-# (x86-64, for the kernel benchmark's x86-64 build), gperf for libseccomp's
+# GoogleTest's sources (for the i386 and the mingw builds) and x86-64 GoogleTest
+# and Google Benchmark (the kernels' test and benchmark built for x86-64,
+# which run natively on every machine of this kind), gperf for libseccomp's
 # build (the sandbox test), clang and its fuzzer runtime, clang-format, and
 # Ruby for the game script's tests.
 TEST_PACKAGES=(
-  googletest libbenchmark-dev gperf clang-format clang libclang-rt-14-dev ruby
+  googletest libgtest-dev libbenchmark-dev gperf clang-format clang libclang-rt-14-dev ruby
 )
 if $tests; then
   PACKAGES+=("${TEST_PACKAGES[@]}")

@@ -3,14 +3,18 @@
 # zlib's): integer arithmetic only, no lookup tables, no tables of functions.
 #   check_integer_only.sh OBJDUMP NM OBJECT...
 # Fails, naming the object and what it found, on
-#   - an x87 instruction, or an SSE/AVX instruction that computes on floats
-#     (arithmetic, comparisons and conversions on ss/sd/ps/pd; the moves,
-#     logic and shuffles that the compiler also uses for integer vectors are
-#     not arithmetic and pass);
+#   - an x87 instruction, or an SSE/AVX/AVX-512 instruction that computes on
+#     floats (arithmetic, comparisons, conversions, reciprocals, exponents,
+#     roundings and classes on ss/sd/ps/pd, the AVX-512 FP16 sh/ph forms and
+#     bfloat16's; the moves, logic and shuffles that the compiler also uses
+#     for integer vectors are not arithmetic and pass);
 #   - a named static data object larger than one 32-bit word: a table of
-#     data or of function pointers (a vtable among them). The compiler's own
-#     constants (vector constants, string literals, a switch's jump table)
-#     are unnamed and pass; so do the guard words of function-local statics.
+#     data or of function pointers (a vtable among them), and a table of
+#     values that the compiler made of a switch (GCC's CSWTCH.n), which is a
+#     lookup table of results all the same. What passes is unnamed: vector
+#     constants, string literals and a switch's jump table (code addresses
+#     inside one function, which select code rather than give results), and
+#     the guard words of function-local statics.
 set -euo pipefail
 
 objdump="$1"
@@ -22,7 +26,7 @@ for object in "$@"; do
   # AT&T mnemonics of every instruction, one per line.
   float_ops="$("$objdump" -d --no-show-raw-insn "$object" |
     awk -F'\t' 'NF >= 2 && $1 ~ /^ *[0-9a-f]+:$/ { split($2, word, " "); print word[1] }' |
-    grep -E '^(f[a-z0-9]+|v?(add|sub|mul|div|sqrt|max|min|rcp|rsqrt|round|hadd|hsub|addsub|dp|cmp[a-z]*|u?comi|fn?m(add|sub)[0-9]*|fmaddsub[0-9]*|fmsubadd[0-9]*)(ss|sd|ps|pd)|v?cvtt?[a-z0-9]*(ss|sd|ps|pd)[a-z0-9]*)$' |
+    grep -E '^(f[a-z0-9]+|v?(add|sub|mul|div|sqrt|max|min|rcp|rsqrt|rcp14|rsqrt14|rcp28|rsqrt28|exp2|round|rndscale|reduce|range|scalef|getexp|getmant|fixupimm|fpclass|hadd|hsub|addsub|dp|dpbf16|cmp[a-z]*|u?comi|fn?m(add|sub)[0-9]*|fmaddsub[0-9]*|fmsubadd[0-9]*|fc?madd[a-z]*|fc?mul[a-z]*)(ss|sd|ps|pd|sh|ph)|v?cvtt?[a-z0-9]*(ss|sd|ps|pd|sh|ph|bf16)[a-z0-9]*)$' |
     sort | uniq -c | tr '\n' ' ' || true)"
   if [ -n "$float_ops" ]; then
     echo "$object: floating-point instructions: $float_ops"

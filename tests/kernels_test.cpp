@@ -3,11 +3,15 @@
 // same random bitmaps and arguments through both, compared byte for byte, on
 // widths that split the vector lanes. And the vector helpers that replace a
 // division, over their whole ranges.
+#include "ops/kernels/kernels.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <random>
 #include <string>
 #include <vector>
@@ -15,18 +19,38 @@
 #include "ops/blend_blt.h"
 #include "ops/blur.h"
 #include "ops/clip_mask.h"
-#include "ops/instruction_set.h"
+#include "ops/kernels/instruction_set.h"
 #include "ops/kernels/opaque_mean.h"
+#include "ops/kernels/simd.h"
 #include "ops/mosaic.h"
-#include "ops/simd.h"
 #include "ops/tone.h"
-#include "test_support.h"
+#include "reference/reference.h"
 #include "vellora.h"
 
 namespace {
 
 using vellora::BitmapView;
 using vellora::InstructionSet;
+
+// A bitmap's pixels as the host stores them (B, G, R, A, the bottom row
+// first), without the host's records: the kernels work on views, so this
+// test builds for any processor, x86-64 among them.
+struct Image {
+  int32_t width = 0;
+  int32_t height = 0;
+  std::vector<uint8_t> bytes;
+
+  Image(int32_t w, int32_t h)
+      : width(w), height(h), bytes(size_t{4} * static_cast<size_t>(w) * static_cast<size_t>(h)) {}
+  BitmapView view() { return {width, height, bytes.data()}; }
+  reference::Pixels pixels() { return {width, height, bytes.data()}; }
+  // Image pixel (x, y), y counted from the top.
+  uint8_t* at(int32_t x, int32_t y) {
+    return bytes.data() + 4 * (static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width) +
+                               static_cast<size_t>(x));
+  }
+  void put(int32_t x, int32_t y, std::array<uint8_t, 4> p) { std::memcpy(at(x, y), p.data(), 4); }
+};
 
 std::vector<InstructionSet> sets_that_run() {
   std::vector<InstructionSet> sets;
@@ -35,10 +59,6 @@ std::vector<InstructionSet> sets_that_run() {
 }
 
 std::string name_of(InstructionSet set) { return vellora::instruction_set_name(set); }
-
-BitmapView view_of(hostsim::Bitmap& bitmap) {
-  return {hostsim::width_of(bitmap), hostsim::height_of(bitmap), hostsim::pixels_of(bitmap)};
-}
 
 // What a bitmap holds. Sprites are mostly fully transparent or fully opaque
 // with soft edges, which is where the short paths for those alphas matter;
@@ -50,14 +70,14 @@ constexpr Content kContents[] = {Content::kNoise, Content::kSprite, Content::kTr
                                  Content::kOpaque, Content::kOpaqueRegions};
 constexpr int kContentCount = static_cast<int>(std::size(kContents));
 
-hostsim::BitmapPtr make(int32_t w, int32_t h, Content content, std::mt19937& rng) {
-  hostsim::BitmapPtr bitmap = hostsim::make_bitmap(w, h);
+Image make(int32_t w, int32_t h, Content content, std::mt19937& rng) {
+  Image bitmap(w, h);
   // A disc with a soft rim 3 pixels wide, somewhere on the bitmap.
   const int64_t cx = rng() % static_cast<uint32_t>(w), cy = rng() % static_cast<uint32_t>(h);
   const int64_t radius = 1 + rng() % static_cast<uint32_t>(std::max(w, h));
   for (int32_t y = 0; y < h; ++y) {
     for (int32_t x = 0; x < w; ++x) {
-      uint8_t* p = hostsim::pixel_at(*bitmap, x, y);
+      uint8_t* p = bitmap.at(x, y);
       const uint32_t bits = rng();
       for (int c = 0; c < 4; ++c) p[c] = static_cast<uint8_t>(bits >> (8 * c));
       const int64_t d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
@@ -275,20 +295,20 @@ TEST(ToneKernels, EveryVariantMatchesTheReference) {
     for (int round = 0; round < 200; ++round) {
       int32_t w, h;
       size_of_round(round, rng, &w, &h);
-      hostsim::BitmapPtr bitmap = make(w, h, kContents[round % kContentCount], rng);
-      vtest::Copy expected(*bitmap);
+      Image bitmap = make(w, h, kContents[round % kContentCount], rng);
+      Image expected = bitmap;
       const int32_t r = round % 3 ? pick(rng, -300, 300) : amounts[rng() % 12];
       const int32_t g = round % 3 ? pick(rng, -300, 300) : amounts[rng() % 12];
       const int32_t b = round % 3 ? pick(rng, -300, 300) : amounts[rng() % 12];
       const bool skip = rng() % 2 == 0;
-      reference::change_tone(expected.pixels, r, g, b, skip);
-      vellora::change_tone(view_of(*bitmap), r, g, b, skip, set);
-      ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes)
+      reference::change_tone(expected.pixels(), r, g, b, skip);
+      vellora::change_tone(bitmap.view(), r, g, b, skip, set);
+      ASSERT_EQ(bitmap.bytes, expected.bytes)
           << name_of(set) << " " << w << "x" << h << " amounts " << r << "," << g << "," << b;
 
-      reference::invert_color(expected.pixels);
-      vellora::invert_color(view_of(*bitmap), set);
-      ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes) << name_of(set) << " " << w << "x" << h;
+      reference::invert_color(expected.pixels());
+      vellora::invert_color(bitmap.view(), set);
+      ASSERT_EQ(bitmap.bytes, expected.bytes) << name_of(set) << " " << w << "x" << h;
     }
   }
 }
@@ -299,17 +319,17 @@ TEST(ToneKernels, EveryVariantMatchesTheReference) {
 // so that the skip of transparent pixels spares none of them.
 TEST(ToneKernels, EveryChannelValueAndAmountIsExact) {
   for (InstructionSet set : sets_that_run()) {
-    hostsim::BitmapPtr bitmap = hostsim::make_bitmap(259, 1);
+    Image bitmap(259, 1);
     for (int32_t v = -256; v <= 256; ++v) {
       for (int32_t i = 0; i < 259; ++i) {
-        vtest::put(*bitmap, i, 0,
+        bitmap.put(i, 0,
                    {static_cast<uint8_t>(i), static_cast<uint8_t>(255 - i),
                     static_cast<uint8_t>(i * 7), static_cast<uint8_t>(1 + i % 255)});
       }
-      vtest::Copy expected(*bitmap);
-      reference::change_tone(expected.pixels, v, v, v, true);
-      vellora::change_tone(view_of(*bitmap), v, v, v, true, set);
-      ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes) << name_of(set) << " amount " << v;
+      Image expected = bitmap;
+      reference::change_tone(expected.pixels(), v, v, v, true);
+      vellora::change_tone(bitmap.view(), v, v, v, true, set);
+      ASSERT_EQ(bitmap.bytes, expected.bytes) << name_of(set) << " amount " << v;
     }
   }
 }
@@ -322,15 +342,15 @@ TEST(ClipMaskKernels, EveryVariantMatchesTheReference) {
       int32_t w, h, mw, mh;
       size_of_round(round, rng, &w, &h);
       size_of_round(round + 51, rng, &mw, &mh);
-      hostsim::BitmapPtr target = make(w, h, kContents[round % kContentCount], rng);
-      hostsim::BitmapPtr mask = make(mw, mh, kContents[rng() % kContentCount], rng);
-      vtest::Copy expected(*target);
-      const vtest::Copy mask_copy(*mask);
+      Image target = make(w, h, kContents[round % kContentCount], rng);
+      Image mask = make(mw, mh, kContents[rng() % kContentCount], rng);
+      Image expected = target;
+      Image mask_copy = mask;
       const int32_t ox = pick(rng, -mw - 2, w + 2), oy = pick(rng, -mh - 2, h + 2);
       const int32_t value = outside[rng() % 11];
-      reference::clip_mask(expected.pixels, mask_copy.pixels, ox, oy, value);
-      vellora::clip_mask(view_of(*target), view_of(*mask), ox, oy, value, set);
-      ASSERT_EQ(vtest::snapshot(*target), expected.bytes)
+      reference::clip_mask(expected.pixels(), mask_copy.pixels(), ox, oy, value);
+      vellora::clip_mask(target.view(), mask.view(), ox, oy, value, set);
+      ASSERT_EQ(target.bytes, expected.bytes)
           << name_of(set) << " " << w << "x" << h << " mask " << mw << "x" << mh << " at (" << ox
           << "," << oy << ") outside " << value;
     }
@@ -343,15 +363,15 @@ TEST(MosaicKernels, EveryVariantMatchesTheReference) {
     for (int round = 0; round < 300; ++round) {
       int32_t w, h;
       size_of_round(round, rng, &w, &h);
-      hostsim::BitmapPtr bitmap = make(w, h, kContents[round % kContentCount], rng);
-      vtest::Copy expected(*bitmap);
+      Image bitmap = make(w, h, kContents[round % kContentCount], rng);
+      Image expected = bitmap;
       const int32_t x = pick(rng, -10, w), y = pick(rng, -10, h);
       const int32_t aw = pick(rng, -1, w + 12), ah = pick(rng, -1, h + 12);
       const int32_t bw = round % 5 ? pick(rng, -1, 20) : pick(rng, 20, 200);
       const int32_t bh = round % 5 ? pick(rng, -1, 20) : pick(rng, 20, 200);
-      reference::mosaic(expected.pixels, x, y, aw, ah, bw, bh);
-      vellora::mosaic(view_of(*bitmap), x, y, aw, ah, bw, bh, set);
-      ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes)
+      reference::mosaic(expected.pixels(), x, y, aw, ah, bw, bh);
+      vellora::mosaic(bitmap.view(), x, y, aw, ah, bw, bh, set);
+      ASSERT_EQ(bitmap.bytes, expected.bytes)
           << name_of(set) << " " << w << "x" << h << " area (" << x << "," << y << ") " << aw << "x"
           << ah << " blocks " << bw << "x" << bh;
     }
@@ -370,31 +390,31 @@ int32_t random_opacity(std::mt19937& rng) {
 TEST(BlendKernels, EveryVariantModeAndOpacityMatchesTheReference) {
   for (InstructionSet set : sets_that_run()) {
     std::mt19937 rng(21);
-    for (int32_t mode = -1; mode <= 8; ++mode) {
+    for (int32_t mode = -1; mode <= BLEND_MODE_COUNT; ++mode) {
       for (int round = 0; round < 120; ++round) {
         int32_t dw, dh, sw, sh;
         size_of_round(round, rng, &dw, &dh);
         size_of_round(round + 51, rng, &sw, &sh);
-        hostsim::BitmapPtr dst = make(dw, dh, kContents[rng() % kContentCount], rng);
-        hostsim::BitmapPtr other = make(sw, sh, kContents[rng() % kContentCount], rng);
+        Image dst = make(dw, dh, kContents[rng() % kContentCount], rng);
+        Image other = make(sw, sh, kContents[rng() % kContentCount], rng);
         const bool self = round % 4 == 3;
-        hostsim::Bitmap& src = self ? *dst : *other;
-        vtest::Copy expected(*dst);
-        const vtest::Copy source(src);
+        Image& src = self ? dst : other;
+        Image expected = dst;
+        Image source = src;
         const int32_t dx = pick(rng, -8, dw), dy = pick(rng, -8, dh);
-        const int32_t sx = pick(rng, -8, hostsim::width_of(src));
-        const int32_t sy = pick(rng, -8, hostsim::height_of(src));
+        const int32_t sx = pick(rng, -8, src.width);
+        const int32_t sy = pick(rng, -8, src.height);
         const int32_t aw = pick(rng, -2, 80), ah = pick(rng, -2, 80);
         const int32_t opacity = random_opacity(rng);
-        reference::blend_blt(expected.pixels, self ? expected.pixels : source.pixels, dx, dy, sx,
-                             sy, aw, ah, mode, opacity);
-        vellora::blend_blt(view_of(*dst), view_of(src), dx, dy, sx, sy, aw, ah, mode, opacity, set);
-        ASSERT_EQ(vtest::snapshot(*dst), expected.bytes)
+        reference::blend_blt(expected.pixels(), self ? expected.pixels() : source.pixels(), dx, dy,
+                             sx, sy, aw, ah, mode, opacity);
+        vellora::blend_blt(dst.view(), src.view(), dx, dy, sx, sy, aw, ah, mode, opacity, set);
+        ASSERT_EQ(dst.bytes, expected.bytes)
             << name_of(set) << " mode " << mode << " opacity " << opacity << (self ? " self " : " ")
             << dw << "x" << dh << " area (" << dx << "," << dy << ") <- (" << sx << "," << sy
             << ") " << aw << "x" << ah;
         if (!self) {
-          ASSERT_EQ(vtest::snapshot(*other), source.bytes) << "the source was written";
+          ASSERT_EQ(other.bytes, source.bytes) << "the source was written";
         }
       }
     }
@@ -406,17 +426,18 @@ TEST(BlendKernels, EveryVariantModeAndOpacityMatchesTheReference) {
 TEST(BlendKernels, SpriteLikeRegionsMatchTheReferenceInEveryVariant) {
   for (InstructionSet set : sets_that_run()) {
     std::mt19937 rng(24);
-    for (int32_t mode = 0; mode <= 7; ++mode) {
+    for (int32_t mode = 0; mode < BLEND_MODE_COUNT; ++mode) {
       for (const int32_t opacity : {1, 128, 254, 255}) {
         for (const Content dc : kContents) {
           for (const Content sc : kContents) {
-            hostsim::BitmapPtr dst = make(37, 5, dc, rng);
-            hostsim::BitmapPtr src = make(37, 5, sc, rng);
-            vtest::Copy expected(*dst);
-            const vtest::Copy source(*src);
-            reference::blend_blt(expected.pixels, source.pixels, 0, 0, 0, 0, 37, 5, mode, opacity);
-            vellora::blend_blt(view_of(*dst), view_of(*src), 0, 0, 0, 0, 37, 5, mode, opacity, set);
-            ASSERT_EQ(vtest::snapshot(*dst), expected.bytes)
+            Image dst = make(37, 5, dc, rng);
+            Image src = make(37, 5, sc, rng);
+            Image expected = dst;
+            Image source = src;
+            reference::blend_blt(expected.pixels(), source.pixels(), 0, 0, 0, 0, 37, 5, mode,
+                                 opacity);
+            vellora::blend_blt(dst.view(), src.view(), 0, 0, 0, 0, 37, 5, mode, opacity, set);
+            ASSERT_EQ(dst.bytes, expected.bytes)
                 << name_of(set) << " mode " << mode << " opacity " << opacity;
           }
         }
@@ -429,15 +450,15 @@ TEST(BlendKernels, SpriteLikeRegionsMatchTheReferenceInEveryVariant) {
 // against random others, in every mode and variant.
 TEST(BlendKernels, EveryAlphaAndChannelValueMatchesTheReference) {
   for (InstructionSet set : sets_that_run()) {
-    hostsim::BitmapPtr dst = hostsim::make_bitmap(256, 1);
-    hostsim::BitmapPtr src = hostsim::make_bitmap(256, 1);
+    Image dst(256, 1);
+    Image src(256, 1);
     std::mt19937 rng(23);
-    for (int32_t mode = 0; mode <= 7; ++mode) {
+    for (int32_t mode = 0; mode < BLEND_MODE_COUNT; ++mode) {
       for (int round = 0; round < 48; ++round) {
         const int varied_dst = round % 4, varied_src = (round / 4) % 4;
         for (int32_t i = 0; i < 256; ++i) {
-          uint8_t* d = hostsim::pixel_at(*dst, i, 0);
-          uint8_t* s = hostsim::pixel_at(*src, i, 0);
+          uint8_t* d = dst.at(i, 0);
+          uint8_t* s = src.at(i, 0);
           for (int c = 0; c < 4; ++c) {
             d[c] = static_cast<uint8_t>(rng());
             s[c] = static_cast<uint8_t>(rng());
@@ -445,12 +466,12 @@ TEST(BlendKernels, EveryAlphaAndChannelValueMatchesTheReference) {
           d[varied_dst] = static_cast<uint8_t>(i);
           s[varied_src] = static_cast<uint8_t>(255 - i);
         }
-        vtest::Copy expected(*dst);
-        const vtest::Copy source(*src);
+        Image expected = dst;
+        Image source = src;
         const int32_t opacity = round < 8 ? 255 : pick(rng, 1, 255);
-        reference::blend_blt(expected.pixels, source.pixels, 0, 0, 0, 0, 256, 1, mode, opacity);
-        vellora::blend_blt(view_of(*dst), view_of(*src), 0, 0, 0, 0, 256, 1, mode, opacity, set);
-        ASSERT_EQ(vtest::snapshot(*dst), expected.bytes)
+        reference::blend_blt(expected.pixels(), source.pixels(), 0, 0, 0, 0, 256, 1, mode, opacity);
+        vellora::blend_blt(dst.view(), src.view(), 0, 0, 0, 0, 256, 1, mode, opacity, set);
+        ASSERT_EQ(dst.bytes, expected.bytes)
             << name_of(set) << " mode " << mode << " round " << round;
       }
     }
@@ -469,28 +490,27 @@ TEST(BlendKernels, NormalOverOpaqueDestinationsMatchesTheReferenceForEveryValue)
 #else
   const int32_t step = 15;  // unoptimized builds check a spread of values
 #endif
-  hostsim::BitmapPtr dst = hostsim::make_bitmap(256, 256);
-  hostsim::BitmapPtr src = hostsim::make_bitmap(256, 256);
+  Image dst(256, 256);
+  Image src(256, 256);
   const auto check = [&](InstructionSet set, int32_t opacity, const std::string& what) {
-    vtest::Copy expected(*dst);
-    const vtest::Copy source(*src);
-    reference::blend_blt(expected.pixels, source.pixels, 0, 0, 0, 0, 256, 256, BLEND_NORMAL,
+    Image expected = dst;
+    Image source = src;
+    reference::blend_blt(expected.pixels(), source.pixels(), 0, 0, 0, 0, 256, 256, BLEND_NORMAL,
                          opacity);
-    vellora::blend_blt(view_of(*dst), view_of(*src), 0, 0, 0, 0, 256, 256, BLEND_NORMAL, opacity,
-                       set);
-    ASSERT_EQ(vtest::snapshot(*dst), expected.bytes) << name_of(set) << " " << what;
+    vellora::blend_blt(dst.view(), src.view(), 0, 0, 0, 0, 256, 256, BLEND_NORMAL, opacity, set);
+    ASSERT_EQ(dst.bytes, expected.bytes) << name_of(set) << " " << what;
   };
   for (InstructionSet set : sets_that_run()) {
     for (int32_t as = 0; as <= 255; as += step) {
       for (int32_t y = 0; y < 256; ++y) {
         for (int32_t x = 0; x < 256; ++x) {
           // Blue and green pair every source byte with every destination byte.
-          vtest::put(*dst, x, y,
-                     {static_cast<uint8_t>(x), static_cast<uint8_t>(y),
-                      static_cast<uint8_t>(x * 7 + y * 3), 255});
-          vtest::put(*src, x, y,
-                     {static_cast<uint8_t>(y), static_cast<uint8_t>(x), static_cast<uint8_t>(x + y),
-                      static_cast<uint8_t>(as)});
+          dst.put(x, y,
+                  {static_cast<uint8_t>(x), static_cast<uint8_t>(y),
+                   static_cast<uint8_t>(x * 7 + y * 3), 255});
+          src.put(x, y,
+                  {static_cast<uint8_t>(y), static_cast<uint8_t>(x), static_cast<uint8_t>(x + y),
+                   static_cast<uint8_t>(as)});
         }
       }
       check(set, 255, "source alpha " + std::to_string(as));
@@ -501,16 +521,44 @@ TEST(BlendKernels, NormalOverOpaqueDestinationsMatchesTheReferenceForEveryValue)
         for (int32_t x = 0; x < 256; ++x) {
           const uint32_t bits = rng();
           const uint32_t ad = bits % 7 == 0 ? 254 : bits % 11 == 0 ? 0 : 255;
-          vtest::put(*dst, x, y,
-                     {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
-                      static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(ad)});
+          dst.put(x, y,
+                  {static_cast<uint8_t>(bits), static_cast<uint8_t>(bits >> 8),
+                   static_cast<uint8_t>(bits >> 16), static_cast<uint8_t>(ad)});
           // The source alpha runs along the row, its blue byte down the column.
-          vtest::put(*src, x, y,
-                     {static_cast<uint8_t>(y), static_cast<uint8_t>(bits >> 11),
-                      static_cast<uint8_t>(bits >> 19), static_cast<uint8_t>(x)});
+          src.put(x, y,
+                  {static_cast<uint8_t>(y), static_cast<uint8_t>(bits >> 11),
+                   static_cast<uint8_t>(bits >> 19), static_cast<uint8_t>(x)});
         }
       }
       check(set, opacity, "opacity " + std::to_string(opacity));
+    }
+  }
+}
+
+// The blur takes a row's opaque path only where every alpha is 255: one pixel
+// of alpha 254, 1 or 0 anywhere in the row (in a vector group or the tail)
+// must send it the weighted way.
+TEST(BlurKernels, ARowIsOpaqueOnlyWhereEveryAlphaIs255) {
+  for (InstructionSet set : sets_that_run()) {
+    for (int32_t width = 1; width <= 40; ++width) {
+      std::vector<uint8_t> row(4 * static_cast<size_t>(width), 255);
+      for (int32_t k = 0; k < width; ++k) row[4 * static_cast<size_t>(k)] = static_cast<uint8_t>(k);
+      const auto opaque = [&] {
+        bool answer = false;
+        vellora::with_instruction_set(set, [&](auto isa) {
+          answer = vellora::BlurRowKernels<decltype(isa)::value>::pixels_opaque(row.data(), width);
+        });
+        return answer;
+      };
+      ASSERT_TRUE(opaque()) << name_of(set) << " width " << width;
+      for (int32_t k = 0; k < width; ++k) {
+        for (const uint8_t alpha : {254, 1, 0}) {
+          row[4 * static_cast<size_t>(k) + 3] = alpha;
+          ASSERT_FALSE(opaque()) << name_of(set) << " width " << width << " alpha " << int{alpha}
+                                 << " at " << k;
+          row[4 * static_cast<size_t>(k) + 3] = 255;
+        }
+      }
     }
   }
 }
@@ -521,13 +569,13 @@ TEST(BlurKernels, EveryVariantAndRadiusMatchesTheReference) {
     for (int round = 0; round < 160; ++round) {
       int32_t w, h;
       size_of_round(round, rng, &w, &h);
-      hostsim::BitmapPtr bitmap = make(w, h, kContents[round % kContentCount], rng);
-      vtest::Copy expected(*bitmap);
+      Image bitmap = make(w, h, kContents[round % kContentCount], rng);
+      Image expected = bitmap;
       const int32_t radii[] = {1, 2, 3, w - 1, h - 1, w, h, 999, 1000, 1001, INT32_MAX};
       const int32_t radius = std::max(1, round % 2 ? pick(rng, 1, 80) : radii[rng() % 11]);
-      reference::blur(expected.pixels, radius);
-      ASSERT_EQ(vellora::blur(view_of(*bitmap), radius, set), VELLORA_OK);
-      ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes)
+      reference::blur(expected.pixels(), radius);
+      ASSERT_EQ(vellora::blur(bitmap.view(), radius, set), VELLORA_OK);
+      ASSERT_EQ(bitmap.bytes, expected.bytes)
           << name_of(set) << " " << w << "x" << h << " radius " << radius;
     }
   }
@@ -539,12 +587,11 @@ TEST(BlurKernels, WideWindowsMatchTheReferenceInEveryVariant) {
     std::mt19937 rng(32);
     for (const int32_t radius : {16, 1000}) {
       for (const auto& [w, h] : {std::pair{2100, 2}, std::pair{3, 1100}}) {
-        hostsim::BitmapPtr bitmap =
-            make(w, h, radius == 16 ? Content::kNoise : Content::kOpaque, rng);
-        vtest::Copy expected(*bitmap);
-        reference::blur(expected.pixels, radius);
-        ASSERT_EQ(vellora::blur(view_of(*bitmap), radius, set), VELLORA_OK);
-        ASSERT_EQ(vtest::snapshot(*bitmap), expected.bytes)
+        Image bitmap = make(w, h, radius == 16 ? Content::kNoise : Content::kOpaque, rng);
+        Image expected = bitmap;
+        reference::blur(expected.pixels(), radius);
+        ASSERT_EQ(vellora::blur(bitmap.view(), radius, set), VELLORA_OK);
+        ASSERT_EQ(bitmap.bytes, expected.bytes)
             << name_of(set) << " " << w << "x" << h << " radius " << radius;
       }
     }
@@ -552,67 +599,3 @@ TEST(BlurKernels, WideWindowsMatchTheReferenceInEveryVariant) {
 }
 
 }  // namespace
-
-#if defined(_WIN32)
-namespace {
-
-// The exports as a game calls them: its scripting bridge keeps the stack
-// aligned to 4 bytes only, and the AVX2 kernels keep 32-byte vectors on it.
-// Every export with kernels runs here from each 4-byte offset of a 32-byte
-// boundary, and must give the same bytes as from an aligned stack.
-struct StackCall {
-  void (*function)(void*);
-  void* argument;
-  uint32_t adjust;  // 4 .. 32: the stack at the call is `adjust - 4` past a 32-byte boundary
-};
-
-void call_with_stack_at(const StackCall* call) {
-  __asm__ volatile(
-      "movl %%esp, %%esi\n\t"
-      "andl $-32, %%esp\n\t"
-      "subl $64, %%esp\n\t"
-      "addl 8(%0), %%esp\n\t"
-      "pushl 4(%0)\n\t"
-      "calll *(%0)\n\t"
-      "movl %%esi, %%esp\n\t"
-      :
-      : "D"(call)
-      : "eax", "ecx", "edx", "esi", "memory", "cc");
-}
-
-struct Scene {
-  hostsim::BitmapPtr canvas, layer, mask;
-};
-
-Scene make_scene() {
-  std::mt19937 rng(61);
-  return {make(37, 21, Content::kNoise, rng), make(37, 21, Content::kNoise, rng),
-          make(37, 21, Content::kSprite, rng)};
-}
-
-void run_every_kernel_export(void* scene_pointer) {
-  Scene& scene = *static_cast<Scene*>(scene_pointer);
-  const int32_t canvas = hostsim::handle_of(*scene.canvas);
-  const int32_t layer = hostsim::handle_of(*scene.layer);
-  for (int32_t mode = 0; mode <= 7; ++mode) BlendBlt(canvas, 1, 2, layer, 0, 0, 37, 21, mode, 200);
-  Blur(canvas, 3);
-  Mosaic(canvas, 0, 0, 37, 21, 5, 3);
-  ChangeTone(canvas, 40, -60, 100, 0);
-  InvertColor(canvas);
-  ClipMask(canvas, hostsim::handle_of(*scene.mask), 2, 1, 128);
-}
-
-TEST(MisalignedStack, EveryExportWithKernelsGivesTheSameBytes) {
-  Scene aligned = make_scene();
-  run_every_kernel_export(&aligned);
-  const std::vector<uint8_t> expected = vtest::snapshot(*aligned.canvas);
-  for (uint32_t adjust = 4; adjust <= 32; adjust += 4) {
-    Scene scene = make_scene();
-    const StackCall call{run_every_kernel_export, &scene, adjust};
-    call_with_stack_at(&call);
-    EXPECT_EQ(vtest::snapshot(*scene.canvas), expected) << "stack offset " << adjust - 4;
-  }
-}
-
-}  // namespace
-#endif

@@ -1,10 +1,9 @@
 // Tone shift and color inversion.
-#include "ops/tone.h"
-
 #include <gtest/gtest.h>
 
 #include <climits>
 
+#include "ops/kernels/tone_channel.h"
 #include "test_support.h"
 #include "vellora.h"
 
@@ -41,8 +40,10 @@ TEST(ToneChannel, StaysInRangeAndMovesTheRightWay) {
   EXPECT_EQ(vellora::tone_channel(77, -256), 0);
 }
 
-// The export tests' rows are 37 pixels wide: two steps of the widest vector
-// kernel and a tail, so that every kernel the processor runs is reached.
+// The export tests' rows are 37 pixels wide, so that the export's kernels
+// (the best tier the processor runs) take their vector groups and the plain
+// kernel their tail. The other tiers are checked against the references in
+// kernels_test.
 TEST(ChangeTone, AmountsGoToTheirBytesAndAlphaIsKept) {
   hostsim::BitmapPtr bitmap = vtest::random_bitmap(37, 5, 1);
   const std::vector<uint8_t> before = vtest::snapshot(*bitmap);

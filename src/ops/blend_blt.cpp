@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <optional>
 
-#include "ops/blend.h"
+#include "ops/kernels/blend_pixel.h"
 #include "ops/kernels/kernels.h"
 
 namespace vellora {
@@ -86,7 +86,7 @@ void blend_pairs_of(const BitmapView& dst, const BitmapView& src, const BlendAre
     uint8_t* d = image_pixel(dst, area.dst_x, area.dst_y + area.height - 1);
     const uint8_t* s = image_pixel(src, area.src_x, area.src_y + area.height - 1);
     for (int32_t j = 0;;) {
-      blend_pairs<Set>(d, s, area.width, Mode, opacity);
+      BlendKernels<Set>::template blend_pairs<Mode>(d, s, area.width, opacity);
       if (++j == area.height) break;  // no step past the area's top row
       d += dst_stride;
       s += src_stride;
@@ -112,11 +112,12 @@ void blend_area(const BitmapView& dst, const BitmapView& src, const BlendArea& a
   const std::optional<BlendMode> blend_mode = blend_mode_of(mode);
   if (!blend_mode) return;
   const int32_t clamped = std::clamp(opacity, 0, kOpacityMax);
-  // Opacity 0 in modes 0..2 gives the source no weight: nothing changes.
-  if (clamped == 0 && uses_opacity(*blend_mode)) return;
   with_blend_mode(*blend_mode, [&](auto mode_tag) {
+    constexpr BlendMode kMode = decltype(mode_tag)::value;
+    // Opacity 0 gives the source no weight in the modes that take it: nothing changes.
+    if (clamped == 0 && kUsesOpacity<kMode>) return;
     with_instruction_set(set, [&](auto isa) {
-      blend_pairs_of<decltype(isa)::value, decltype(mode_tag)::value>(dst, src, area, clamped);
+      blend_pairs_of<decltype(isa)::value, kMode>(dst, src, area, clamped);
     });
   });
 }

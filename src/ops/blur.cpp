@@ -95,15 +95,15 @@ void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
   bool multipliers_prepared = false;
   const auto take_in = [&](int32_t s) {
     const uint8_t* row = stored_row(view, s);
-    const uint32_t* multipliers = nullptr;
-    if (pixels_opaque<Set>(row, width)) {
+    if (BlurRowKernels<Set>::pixels_opaque(row, width)) {
       if (!multipliers_prepared) prepare_row_multipliers(scratch.opaque_multipliers, width, r);
       multipliers_prepared = true;
-      multipliers = scratch.opaque_multipliers;
+      BlurRowKernels<Set>::opaque_row_means(row, width, r, scratch.opaque_multipliers,
+                                            scratch.prefix, kept.row(s));
     } else {
       last_mixed_row = s;
+      BlurRowKernels<Set>::weighted_row_means(row, width, r, scratch.prefix, kept.row(s));
     }
-    blur_row_means<Set>(row, width, r, multipliers, scratch.prefix, kept.row(s));
     return kept.row(s);
   };
 
@@ -111,7 +111,7 @@ void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
   BlurColumnWindows windows{0, 0, false};
   uint32_t multiplier_count = 0;  // the count windows.opaque_multiplier is for
   for (int32_t s = 0; s < std::min(r, height); ++s) {
-    blur_column_step<Set>(scratch.sums, nullptr, take_in(s), width, windows, nullptr);
+    BlurColumnKernels<Set>::column_step(scratch.sums, nullptr, take_in(s), width, windows, nullptr);
   }
   // Step j: the window of stored row j, rows max(j - r, 0) .. min(j + r, height - 1).
   for (int32_t j = 0; j < height; ++j) {
@@ -124,7 +124,8 @@ void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
       multiplier_count = windows.count;
       windows.opaque_multiplier = opaque_column_multiplier(multiplier_count);
     }
-    blur_column_step<Set>(scratch.sums, leaving, entering, width, windows, stored_row(view, j));
+    BlurColumnKernels<Set>::column_step(scratch.sums, leaving, entering, width, windows,
+                                        stored_row(view, j));
   }
 }
 

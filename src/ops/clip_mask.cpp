@@ -16,7 +16,7 @@ int32_t clamp_to(int64_t v, int32_t lo, int32_t hi) {
 template <InstructionSet Set>
 void clip_span_by_value(uint8_t* p, int32_t m, int32_t n) {
   if (m == 255) return;  // a * 255 / 255 == a: nothing changes
-  clip_alpha_by_value<Set>(p, m, n);
+  ClipMaskKernels<Set>::clip_alpha_by_value(p, m, n);
 }
 
 template <InstructionSet Set>
@@ -45,7 +45,8 @@ void clip_rows(const BitmapView& target, const BitmapView& mask, int32_t offset_
     const int32_t mask_x = static_cast<int32_t>(int64_t{x0} - offset_x);
     const uint8_t* mask_row = image_pixel(mask, mask_x, mask_y);
     clip_span_by_value<Set>(row, outside_value, x0);
-    clip_alpha_by_mask<Set>(row + static_cast<size_t>(x0) * kBytesPerPixel, mask_row, x1 - x0);
+    ClipMaskKernels<Set>::clip_alpha_by_mask(row + static_cast<size_t>(x0) * kBytesPerPixel,
+                                             mask_row, x1 - x0);
     clip_span_by_value<Set>(row + static_cast<size_t>(x1) * kBytesPerPixel, outside_value, w - x1);
   }
 }

@@ -52,7 +52,7 @@ void mosaic_block(const BitmapView& view, const Block& b) {
   uint8_t value[4];
   if (n <= kMosaicBlockPixelsMax32) {
     uint32_t sums[4];
-    sum_block<Set>(rows_of(view, b.xb, b.yb, b.ww, b.hh), sums);
+    MosaicKernels<Set>::sum_block(rows_of(view, b.xb, b.yb, b.ww, b.hh), sums);
     block_value<uint32_t>(sums, static_cast<uint32_t>(n), value);
   } else {
     uint64_t totals[4] = {0, 0, 0, 0};
@@ -63,13 +63,13 @@ void mosaic_block(const BitmapView& view, const Block& b) {
         const int32_t w = std::min(part_width, b.xb + b.ww - x);
         const int32_t h = std::min(part_height, b.yb + b.hh - y);
         uint32_t sums[4];
-        sum_block<Set>(rows_of(view, x, y, w, h), sums);
+        MosaicKernels<Set>::sum_block(rows_of(view, x, y, w, h), sums);
         for (int c = 0; c < 4; ++c) totals[c] += sums[c];
       }
     }
     block_value<uint64_t>(totals, static_cast<uint64_t>(n), value);
   }
-  fill_block<Set>(rows_of(view, b.xb, b.yb, b.ww, b.hh), value);
+  MosaicKernels<Set>::fill_block(rows_of(view, b.xb, b.yb, b.ww, b.hh), value);
 }
 
 template <InstructionSet Set>

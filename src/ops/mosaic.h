@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "bitmap_view.h"
-#include "ops/instruction_set.h"
+#include "ops/kernels/instruction_set.h"
 
 namespace vellora {
 

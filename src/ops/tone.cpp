@@ -15,13 +15,15 @@ void change_tone(const BitmapView& view, int32_t red, int32_t green, int32_t blu
   // Every channel stays as it is.
   if (amounts.blue == 0 && amounts.green == 0 && amounts.red == 0) return;
   with_instruction_set(set, [&](auto isa) {
-    tone_pixels<decltype(isa)::value>(view.pixels, pixel_count(view), amounts, skip_transparent);
+    ToneKernels<decltype(isa)::value>::tone_pixels(view.pixels, pixel_count(view), amounts,
+                                                   skip_transparent);
   });
 }
 
 void invert_color(const BitmapView& view, InstructionSet set) {
-  with_instruction_set(
-      set, [&](auto isa) { invert_pixels<decltype(isa)::value>(view.pixels, pixel_count(view)); });
+  with_instruction_set(set, [&](auto isa) {
+    ToneKernels<decltype(isa)::value>::invert_pixels(view.pixels, pixel_count(view));
+  });
 }
 
 }  // namespace vellora

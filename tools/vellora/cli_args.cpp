@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
+#include <string>
 
 #include "cli_error.h"
 #include "vellora.h"
@@ -12,6 +14,7 @@ namespace {
 
 const char* const kModeNames[] = {"normal",      "add",        "subtract", "multiply",
                                   "color-dodge", "color-burn", "screen",   "overlay"};
+static_assert(std::size(kModeNames) == BLEND_MODE_COUNT, "a name for every blend mode");
 
 }  // namespace
 
@@ -70,18 +73,19 @@ template std::array<int32_t, 2> parse_ints<2>(const std::string&, const std::str
 template std::array<int32_t, 4> parse_ints<4>(const std::string&, const std::string&);
 
 int32_t parse_blend_mode(const std::string& text) {
-  for (int32_t mode = BLEND_NORMAL; mode <= BLEND_OVERLAY; ++mode) {
+  for (int32_t mode = 0; mode < BLEND_MODE_COUNT; ++mode) {
     if (text == kModeNames[mode]) return mode;
   }
   const int32_t mode = parse_int("mode", text);
-  if (mode < BLEND_NORMAL || mode > BLEND_OVERLAY) {
-    throw UsageError("--mode: " + text + " is not a blend mode (0..7 or a name)");
+  if (mode < 0 || mode >= BLEND_MODE_COUNT) {
+    throw UsageError("--mode: " + text + " is not a blend mode (0.." +
+                     std::to_string(BLEND_MODE_COUNT - 1) + " or a name)");
   }
   return mode;
 }
 
 const char* blend_mode_name(int32_t mode) {
-  return mode >= BLEND_NORMAL && mode <= BLEND_OVERLAY ? kModeNames[mode] : "none";
+  return mode >= 0 && mode < BLEND_MODE_COUNT ? kModeNames[mode] : "none";
 }
 
 }  // namespace cli

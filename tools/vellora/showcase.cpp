@@ -275,7 +275,7 @@ int run_showcase(const Words& words) {
     check_status(name.c_str(), op(handle(image)));
     results.push_back({name, std::move(image)});
   };
-  for (int32_t mode = BLEND_NORMAL; mode <= BLEND_OVERLAY; ++mode) {
+  for (int32_t mode = 0; mode < BLEND_MODE_COUNT; ++mode) {
     derive(std::string("blend-") + blend_mode_name(mode), [&](int32_t h) {
       return BlendBlt(h, layer_x, layer_y, handle(layer), 0, 0, 160, 120, mode, 255);
     });

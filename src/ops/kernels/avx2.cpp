@@ -1,7 +1,7 @@
 // The vector kernels compiled for AVX2, whatever the build's baseline; they
 // run only where best_instruction_set() finds AVX2.
-#include "ops/instruction_set.h"
-#include "ops/simd.h"
+#include "ops/kernels/instruction_set.h"
+#include "ops/kernels/simd.h"
 
 #if VELLORA_VECTOR_KERNELS
 VELLORA_AVX2_BEGIN

@@ -1,6 +1,6 @@
 // BlendBlt's runs of pairs on whole vectors of pixels. Compiled once per
 // vector instruction set (kernels/vector_kernels.h). Notation as in
-// ops/blend.h: Cs, Cd the source's and the destination's color bytes, As, Ad
+// kernels/blend_pixel.h: Cs, Cd the source's and the destination's color bytes, As, Ad
 // their alphas, a = As * opacity / 255.
 //
 // A run goes kPixels pairs at a time. Groups that need no division (in
@@ -32,6 +32,30 @@ namespace VELLORA_ISA {
 //   subtract, Ad = 0:      Cn = max(0 - Cs, 0) = 0, alpha a
 //   subtract, Ad = 255:    Cn = max(Cd - Cs * a / 255, 0), alpha 255
 
+// The last step of add and subtract: Cn = Cd + Cs at most 255, or Cd - Cs at
+// least 0, on bytes (MoveBytes) or on 32-bit lanes of 0..255.
+template <BlendMode Mode>
+inline V add_or_subtract_bytes(V cd, V cs) {
+  if constexpr (Mode == BlendMode::kAdd) {
+    return adds_u8(cd, cs);
+  } else if constexpr (Mode == BlendMode::kSubtract) {
+    return subs_u8(cd, cs);
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "a scaled sum without its last step");
+  }
+}
+template <BlendMode Mode>
+inline V add_or_subtract_lanes(V cd, V cs) {
+  // Both terms are at most 255, so 16-bit minimums serve in 32-bit lanes.
+  if constexpr (Mode == BlendMode::kAdd) {
+    return min16(add32(cd, cs), set32(255));
+  } else if constexpr (Mode == BlendMode::kSubtract) {
+    return sub32(cd, min16(cd, cs));
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "a scaled sum without its last step");
+  }
+}
+
 // Cs * a / 255 for the colors of the group's pixels, a given per pixel in
 // 32-bit lanes; the alpha bytes come out as junk.
 inline V scale_colors(V s, V a) {
@@ -56,10 +80,19 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
   const V keep = eq32(a, zero());
   const V clear_dst = eq32(ad, zero());
   const V opaque_dst = eq32(ad, full);
-  // Destination transparent: Cs (normal, add) or 0 (subtract), alpha a.
-  const V from_clear = or_(Mode == BlendMode::kSubtract ? zero() : and_(sv, colors), sll32<24>(a));
+  // Destination transparent: Cs (normal; add: 0 + Cs) or 0 (subtract:
+  // max(0 - Cs, 0)), alpha a.
+  V onto_clear;
+  if constexpr (Mode == BlendMode::kNormal || Mode == BlendMode::kAdd) {
+    onto_clear = and_(sv, colors);
+  } else if constexpr (Mode == BlendMode::kSubtract) {
+    onto_clear = zero();
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "only modes 0..2 weigh straight colours");
+  }
+  const V from_clear = or_(onto_clear, sll32<24>(a));
   V from_opaque;
-  if constexpr (Mode == BlendMode::kNormal) {
+  if constexpr (kBlendGroup<Mode> == BlendGroup::kWeightedMean) {
     const V cover = or_(clear_dst, eq32(a, full));  // Wd = 0
     const V whole = FullOpacity ? opaque_dst : and_(eq32(srl32<24>(sv), full), opaque_dst);
     *short_case = or_(or_(keep, cover), whole);
@@ -76,12 +109,13 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
     const V mixed = or_(packus16(lo, hi), alpha_bits);
     const V covered = or_(and_(sv, colors), sll32<24>(a));
     from_opaque = select(cover, covered, mixed);
-  } else {
+  } else if constexpr (kBlendGroup<Mode> == BlendGroup::kScaledSum) {
     *short_case = or_(or_(keep, clear_dst), opaque_dst);
     if (none_set(*short_case)) return dv;
     const V scaled = and_(scale_colors(sv, a), colors);
-    const V moved = Mode == BlendMode::kAdd ? adds_u8(dv, scaled) : subs_u8(dv, scaled);
-    from_opaque = or_(moved, alpha_bits);
+    from_opaque = or_(add_or_subtract_bytes<Mode>(dv, scaled), alpha_bits);
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "only modes 0..2 weigh straight colours");
   }
   return select(keep, dv, select(clear_dst, from_clear, from_opaque));
 }
@@ -118,17 +152,19 @@ inline WeightedPixels weighted_pixels(V s, V d, V opacity) {
   const V ad = channel<3>(d);
   w.ws = mullo16(channel<3>(s), opacity);  // below 2^16: the low 16 bits are all of it
   w.a = div255(w.ws);
-  if constexpr (Mode == BlendMode::kNormal) {
+  if constexpr (kBlendGroup<Mode> == BlendGroup::kWeightedMean) {
     w.wd = mullo16(sub32(set32(255), w.a), ad);
     const V l = add32(w.ws, w.wd);
     w.divisor = prepare_divisor(l);
     w.alpha = sll32<24>(div255(l));
-  } else {
+  } else if constexpr (kBlendGroup<Mode> == BlendGroup::kScaledSum) {
     w.scale_dst = gt32(w.a, ad);
     w.lo = select(w.scale_dst, ad, w.a);
     const V hi = select(w.scale_dst, w.a, ad);
     w.divisor = prepare_divisor(hi);
     w.alpha = sll32<24>(hi);
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "only modes 0..2 weigh straight colours");
   }
   return w;
 }
@@ -138,17 +174,16 @@ template <BlendMode Mode, int C>
 inline V weighted_color(V s, V d, const WeightedPixels& w) {
   const V cs = channel<C>(s), cd = channel<C>(d);
   V cn;
-  if constexpr (Mode == BlendMode::kNormal) {
+  if constexpr (kBlendGroup<Mode> == BlendGroup::kWeightedMean) {
     const V numerator = add32(mul32_small(cs, w.ws), mul32_small(cd, w.wd));
     cn = divide_small_quotient_prepared(numerator, w.divisor);
-  } else {
+  } else if constexpr (kBlendGroup<Mode> == BlendGroup::kScaledSum) {
     const V scaled =
         divide_small_quotient_prepared(mullo16(select(w.scale_dst, cd, cs), w.lo), w.divisor);
-    const V left = select(w.scale_dst, scaled, cd);
-    const V right = select(w.scale_dst, cs, scaled);
-    // Both terms are at most 255, so 16-bit minimums serve in 32-bit lanes.
-    cn = Mode == BlendMode::kAdd ? min16(add32(left, right), set32(255))
-                                 : sub32(left, min16(left, right));
+    cn = add_or_subtract_lanes<Mode>(select(w.scale_dst, scaled, cd),
+                                     select(w.scale_dst, cs, scaled));
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "only modes 0..2 weigh straight colours");
   }
   return sll32<8 * C>(cn);
 }
@@ -182,7 +217,7 @@ inline V premultiplied_lanes(V s, V d) {
     return div255(mullo16(ps, pd));
   } else if constexpr (Mode == BlendMode::kScreen) {
     return sub16(c255, div255(mullo16(sub16(c255, ps), sub16(c255, pd))));
-  } else {
+  } else if constexpr (Mode == BlendMode::kOverlay) {
     const V low = lt16(pd, set16(128));
     // Lanes that take the second branch compute junk in the first (its
     // product wraps), which is not used.
@@ -190,6 +225,8 @@ inline V premultiplied_lanes(V s, V d) {
     const V sum = sub16(add16(ps, pd), div255(mullo16(ps, pd)));
     const V second = sub16(sll16<1>(sum), c255);
     return select(low, first, second);
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "a mode that divides by 255 only, without its formula");
   }
 }
 
@@ -215,9 +252,11 @@ inline V dodge_or_burn_color(V s, V d, V as, V ad) {
   if constexpr (Mode == BlendMode::kColorDodge) {
     const V q = divide_small_quotient(mullo16(pd, c255), sub32(c255, ps));
     cn = select(gt32(sum, set32(254)), c255, q);
-  } else {
+  } else if constexpr (Mode == BlendMode::kColorBurn) {
     const V q = divide_small_quotient(mullo16(sub32(c255, pd), c255), ps);
     cn = select(gt32(sum, c255), sub32(c255, q), zero());
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "a mode that divides by a channel, without its formula");
   }
   return sll32<8 * C>(cn);
 }
@@ -238,18 +277,21 @@ inline V dodge_or_burn_clear_sources(V sv, V dv, V* short_case) {
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
   *short_case = eq32(and_(sv, alpha_bits), zero());
   if (none_set(*short_case)) return dv;
-  V out = zero();
   if constexpr (Mode == BlendMode::kColorDodge) {
     const V lo = unpacklo8(dv, zero()), hi = unpackhi8(dv, zero());
-    out = packus16(div255(mullo16(lo, alpha16(lo))), div255(mullo16(hi, alpha16(hi))));
+    return or_(packus16(div255(mullo16(lo, alpha16(lo))), div255(mullo16(hi, alpha16(hi)))),
+               alpha_bits);
+  } else if constexpr (Mode == BlendMode::kColorBurn) {
+    return alpha_bits;
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "a mode that divides by a channel, without its formula");
   }
-  return or_(out, alpha_bits);
 }
 
 // ---------------------------------------------------------------------------
 
 // Normal at any opacity where every destination of the group is opaque:
-// over_opaque_quotient (ops/blend.h) for each color, each pixel in a 32-bit
+// over_opaque_quotient (kernels/blend_pixel.h) for each color, each pixel in a 32-bit
 // lane of its own; where a = 0 the destination is kept. Q = N / 65,025 by a
 // multiply and a shift:
 //   Q = (N * M) >> 40,   M = ceil(2^40 / 65,025)
@@ -284,10 +326,15 @@ inline V blend_over_opaque_at(V sv, V dv, V opacity) {
 template <BlendMode Mode, bool FullOpacity>
 inline void blend_group_with_divisions(uint8_t* d, const uint8_t* s, V opacity) {
   const V sv = load(s), dv = load(d);
+  // Modes 0..2 weigh straight colours; 4 and 5 divide premultiplied ones.
+  constexpr bool kStraight = kUsesOpacity<Mode>;
   V short_case;
-  const V out = Mode <= BlendMode::kSubtract
-                    ? blend_without_division<Mode, FullOpacity>(sv, dv, opacity, &short_case)
-                    : dodge_or_burn_clear_sources<Mode>(sv, dv, &short_case);
+  V out;
+  if constexpr (kStraight) {
+    out = blend_without_division<Mode, FullOpacity>(sv, dv, opacity, &short_case);
+  } else {
+    out = dodge_or_burn_clear_sources<Mode>(sv, dv, &short_case);
+  }
   if (all_set(short_case)) {
     store(d, out);
     return;
@@ -299,8 +346,12 @@ inline void blend_group_with_divisions(uint8_t* d, const uint8_t* s, V opacity) 
       return;
     }
   }
-  const V full = Mode <= BlendMode::kSubtract ? blend_weighted<Mode>(sv, dv, opacity)
-                                              : dodge_or_burn<Mode>(sv, dv);
+  V full;
+  if constexpr (kStraight) {
+    full = blend_weighted<Mode>(sv, dv, opacity);
+  } else {
+    full = dodge_or_burn<Mode>(sv, dv);
+  }
   store(d, select(short_case, out, full));
 }
 
@@ -339,8 +390,7 @@ inline void blend_run_vector(uint8_t* d, const uint8_t* s, int32_t n, int32_t op
     if constexpr (Mode == BlendMode::kNormal) {
       if (full_opacity && blend_over_opaque(dg, sg)) continue;
     }
-    if constexpr (Mode == BlendMode::kMultiply || Mode == BlendMode::kScreen ||
-                  Mode == BlendMode::kOverlay) {
+    if constexpr (kBlendGroup<Mode> == BlendGroup::kPremultipliedBy255) {
       const V sv = load(sg), dv = load(dg);
       const V lo = premultiplied_lanes<Mode>(unpacklo8(sv, zero()), unpacklo8(dv, zero()));
       const V hi = premultiplied_lanes<Mode>(unpackhi8(sv, zero()), unpackhi8(dv, zero()));
@@ -351,17 +401,35 @@ inline void blend_run_vector(uint8_t* d, const uint8_t* s, int32_t n, int32_t op
       blend_group_with_divisions<Mode, false>(dg, sg, op);
     }
   }
-  blend_pairs<InstructionSet::kPlain>(d + static_cast<size_t>(i) * kBytesPerPixel,
-                                      s + static_cast<size_t>(i) * kBytesPerPixel, n - i, Mode,
-                                      opacity);
+  BlendKernels<InstructionSet::kPlain>::blend_pairs<Mode>(
+      d + static_cast<size_t>(i) * kBytesPerPixel, s + static_cast<size_t>(i) * kBytesPerPixel,
+      n - i, opacity);
 }
 
 }  // namespace VELLORA_ISA
 
 template <>
-void blend_pairs<InstructionSet::VELLORA_ISA_SET>(uint8_t* d, const uint8_t* s, int32_t n,
-                                                  BlendMode mode, int32_t opacity) {
-  using namespace VELLORA_ISA;
-  with_blend_mode(mode,
-                  [&](auto tag) { blend_run_vector<decltype(tag)::value>(d, s, n, opacity); });
+template <BlendMode Mode>
+void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs(uint8_t* d, const uint8_t* s,
+                                                                int32_t n, int32_t opacity) {
+  VELLORA_ISA::blend_run_vector<Mode>(d, s, n, opacity);
 }
+
+// Every mode's run, for the walks.
+static_assert(kBlendModeCount == 8, "instantiate the new mode's run below");
+template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kNormal>(
+    uint8_t*, const uint8_t*, int32_t, int32_t);
+template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kAdd>(
+    uint8_t*, const uint8_t*, int32_t, int32_t);
+template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kSubtract>(
+    uint8_t*, const uint8_t*, int32_t, int32_t);
+template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kMultiply>(
+    uint8_t*, const uint8_t*, int32_t, int32_t);
+template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kColorDodge>(
+    uint8_t*, const uint8_t*, int32_t, int32_t);
+template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kColorBurn>(
+    uint8_t*, const uint8_t*, int32_t, int32_t);
+template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kScreen>(
+    uint8_t*, const uint8_t*, int32_t, int32_t);
+template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kOverlay>(
+    uint8_t*, const uint8_t*, int32_t, int32_t);

@@ -277,7 +277,7 @@ inline void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* e
       store_pair(out + 4 * c, window_means(a, counts), window_means(b, counts));
     }
   }
-  blur_column_step<InstructionSet::kPlain>(
+  BlurColumnKernels<InstructionSet::kPlain>::column_step(
       sums + 4 * c, leaving != nullptr ? leaving + 4 * c : nullptr,
       entering != nullptr ? entering + 4 * c : nullptr, width - c, windows,
       out != nullptr ? out + 4 * c : nullptr);
@@ -286,39 +286,45 @@ inline void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* e
 }  // namespace VELLORA_ISA
 
 template <>
-bool pixels_opaque<InstructionSet::VELLORA_ISA_SET>(const uint8_t* p, int32_t n) {
+bool BlurRowKernels<InstructionSet::VELLORA_ISA_SET>::pixels_opaque(const uint8_t* p, int32_t n) {
   using namespace VELLORA_ISA;
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
   int32_t k = 0;
   for (; k + kPixels <= n; k += kPixels) {
     if (!all_set(eq32(and_(load(p + 4 * k), alpha_bits), alpha_bits))) return false;
   }
-  return pixels_opaque<InstructionSet::kPlain>(p + 4 * k, n - k);
+  return BlurRowKernels<InstructionSet::kPlain>::pixels_opaque(p + 4 * k, n - k);
 }
 
 template <>
-void blur_row_means<InstructionSet::VELLORA_ISA_SET>(const uint8_t* row, int32_t width, int32_t r,
-                                                     const uint32_t* opaque_multipliers,
-                                                     uint32_t* prefix, uint8_t* means) {
+void BlurRowKernels<InstructionSet::VELLORA_ISA_SET>::weighted_row_means(const uint8_t* row,
+                                                                         int32_t width, int32_t r,
+                                                                         uint32_t* prefix,
+                                                                         uint8_t* means) {
   using namespace VELLORA_ISA;
-  if (opaque_multipliers != nullptr) {
-    opaque_running_sums(row, width, prefix);
-    opaque_row_means(width, r, opaque_multipliers, prefix, means);
-    return;
-  }
   running_sums(row, width, prefix);
   row_window_means(width, r, prefix, means);
 }
 
 template <>
-void blur_column_step<InstructionSet::VELLORA_ISA_SET>(uint32_t* sums, const uint8_t* leaving,
-                                                       const uint8_t* entering, int32_t width,
-                                                       const BlurColumnWindows& windows,
-                                                       uint8_t* out) {
+void BlurRowKernels<InstructionSet::VELLORA_ISA_SET>::opaque_row_means(const uint8_t* row,
+                                                                       int32_t width, int32_t r,
+                                                                       const uint32_t* multipliers,
+                                                                       uint32_t* prefix,
+                                                                       uint8_t* means) {
+  using namespace VELLORA_ISA;
+  opaque_running_sums(row, width, prefix);
+  VELLORA_ISA::opaque_row_means(width, r, multipliers, prefix, means);
+}
+
+template <>
+void BlurColumnKernels<InstructionSet::VELLORA_ISA_SET>::column_step(
+    uint32_t* sums, const uint8_t* leaving, const uint8_t* entering, int32_t width,
+    const BlurColumnWindows& windows, uint8_t* out) {
   using namespace VELLORA_ISA;
   if (windows.opaque) {
-    column_step<true>(sums, leaving, entering, width, windows, out);
+    VELLORA_ISA::column_step<true>(sums, leaving, entering, width, windows, out);
   } else {
-    column_step<false>(sums, leaving, entering, width, windows, out);
+    VELLORA_ISA::column_step<false>(sums, leaving, entering, width, windows, out);
   }
 }

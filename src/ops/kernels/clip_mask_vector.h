@@ -15,8 +15,9 @@ inline V clip_alphas(V t, V m) {
 }  // namespace VELLORA_ISA
 
 template <>
-void clip_alpha_by_mask<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, const uint8_t* mask,
-                                                         int32_t n) {
+void ClipMaskKernels<InstructionSet::VELLORA_ISA_SET>::clip_alpha_by_mask(uint8_t* p,
+                                                                          const uint8_t* mask,
+                                                                          int32_t n) {
   using namespace VELLORA_ISA;
   const V blue = set32(0xFF);
   int32_t i = 0;
@@ -25,11 +26,12 @@ void clip_alpha_by_mask<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, const uint8
     store(p + at, clip_alphas(load(p + at), and_(load(mask + at), blue)));
   }
   const size_t done = static_cast<size_t>(i) * kBytesPerPixel;
-  clip_alpha_by_mask<InstructionSet::kPlain>(p + done, mask + done, n - i);
+  ClipMaskKernels<InstructionSet::kPlain>::clip_alpha_by_mask(p + done, mask + done, n - i);
 }
 
 template <>
-void clip_alpha_by_value<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, int32_t m, int32_t n) {
+void ClipMaskKernels<InstructionSet::VELLORA_ISA_SET>::clip_alpha_by_value(uint8_t* p, int32_t m,
+                                                                           int32_t n) {
   using namespace VELLORA_ISA;
   int32_t i = 0;
   if (m >= 0 && m <= 255) {
@@ -39,6 +41,6 @@ void clip_alpha_by_value<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, int32_t m,
       store(q, clip_alphas(load(q), mv));
     }
   }
-  clip_alpha_by_value<InstructionSet::kPlain>(p + static_cast<size_t>(i) * kBytesPerPixel, m,
-                                              n - i);
+  ClipMaskKernels<InstructionSet::kPlain>::clip_alpha_by_value(
+      p + static_cast<size_t>(i) * kBytesPerPixel, m, n - i);
 }

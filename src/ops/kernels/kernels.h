@@ -1,20 +1,26 @@
 // The seam between the operations and their kernels. An operation's walk
 // (its clip, its rows, its order) is its own; the work on a run of pixels is a
-// kernel, declared here once and defined for each instruction set:
+// kernel, declared here once, in families (kernels/instruction_set.h), and
+// defined for each tier that has its own version of the family:
 //   kPlain  kernels/*_plain.cpp   plain C++, always built: the yardstick
 //   kSse2   kernels/sse2.cpp      kernels/*_vector.h compiled for SSE2
 //   kAvx2   kernels/avx2.cpp      kernels/*_vector.h compiled for AVX2
-// The vector variants exist where VELLORA_VECTOR_KERNELS is set, give the
-// plain variant's bytes exactly, and hand their last pixels to it. Each
-// operation's walk is a template on the instruction set, picked through
-// with_instruction_set (ops/instruction_set.h).
+// The vector versions exist where VELLORA_VECTOR_KERNELS is set, give the
+// plain version's bytes exactly, and hand their last pixels to it.
+//
+// Each family is a class template on the tier: Family<Set> is the tier's
+// own (Family<Set, true>, declared here, defined in the tier's files) or,
+// where the tier has none, derives from the next lower tier's, so a call
+// such as ToneKernels<Set>::tone_pixels resolves at compile time to the
+// nearest tier that has the kernel. Each walk is a template on the tier,
+// picked through with_instruction_set.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "ops/blend.h"
-#include "ops/instruction_set.h"
+#include "ops/kernels/blend_pixel.h"
+#include "ops/kernels/instruction_set.h"
 
 namespace vellora {
 
@@ -25,24 +31,28 @@ struct ToneAmounts {
   int32_t red;
 };
 
-// Every pixel of p[0 .. n) toned (alpha untouched); pixels of alpha 0 are
-// left whole when skip_transparent is set.
-template <InstructionSet>
-void tone_pixels(uint8_t* p, int32_t n, const ToneAmounts& amounts, bool skip_transparent);
+template <InstructionSet Set, bool Own = has_own_kernels(Set, KernelFamily::kTone)>
+struct ToneKernels : ToneKernels<next_lower_tier(Set)> {};
+template <InstructionSet Set>
+struct ToneKernels<Set, true> {
+  // Every pixel of p[0 .. n) toned (alpha untouched); pixels of alpha 0 are
+  // left whole when skip_transparent is set.
+  static void tone_pixels(uint8_t* p, int32_t n, const ToneAmounts& amounts, bool skip_transparent);
+  // Every color byte of p[0 .. n) complemented, alpha untouched.
+  static void invert_pixels(uint8_t* p, int32_t n);
+};
 
-// Every color byte of p[0 .. n) complemented, alpha untouched.
-template <InstructionSet>
-void invert_pixels(uint8_t* p, int32_t n);
-
-// The alpha of each pixel of p[0 .. n) becomes m * alpha / 255, truncated,
-// with m the blue byte of the mask pixel at the same index.
-template <InstructionSet>
-void clip_alpha_by_mask(uint8_t* p, const uint8_t* mask, int32_t n);
-
-// The same with one m for every pixel, any int32_t: the low 8 bits of the
-// quotient are kept, the product taken in 64 bits.
-template <InstructionSet>
-void clip_alpha_by_value(uint8_t* p, int32_t m, int32_t n);
+template <InstructionSet Set, bool Own = has_own_kernels(Set, KernelFamily::kClipMask)>
+struct ClipMaskKernels : ClipMaskKernels<next_lower_tier(Set)> {};
+template <InstructionSet Set>
+struct ClipMaskKernels<Set, true> {
+  // The alpha of each pixel of p[0 .. n) becomes m * alpha / 255, truncated,
+  // with m the blue byte of the mask pixel at the same index.
+  static void clip_alpha_by_mask(uint8_t* p, const uint8_t* mask, int32_t n);
+  // The same with one m for every pixel, any int32_t: the low 8 bits of the
+  // quotient are kept, the product taken in 64 bits.
+  static void clip_alpha_by_value(uint8_t* p, int32_t m, int32_t n);
+};
 
 // A mosaic block: ww x hh pixels (ww * hh at most kMosaicBlockPixelsMax32),
 // its top row starting at `top` and each row down the image `row_back`
@@ -58,36 +68,49 @@ struct BlockRows {
 // 33,025 * 255 * 255 = 2,147,450,625 <= INT32_MAX.
 inline constexpr int32_t kMosaicBlockPixelsMax32 = 33025;
 
-// sums = (sum B * A, sum G * A, sum R * A, sum A) over the block.
-template <InstructionSet>
-void sum_block(const BlockRows& block, uint32_t sums[4]);
+template <InstructionSet Set, bool Own = has_own_kernels(Set, KernelFamily::kMosaic)>
+struct MosaicKernels : MosaicKernels<next_lower_tier(Set)> {};
+template <InstructionSet Set>
+struct MosaicKernels<Set, true> {
+  // sums = (sum B * A, sum G * A, sum R * A, sum A) over the block.
+  static void sum_block(const BlockRows& block, uint32_t sums[4]);
+  // Every pixel of the block set to `pixel` (its four bytes as stored).
+  static void fill_block(const BlockRows& block, const uint8_t pixel[4]);
+};
 
-// Every pixel of the block set to `pixel` (its four bytes as stored).
-template <InstructionSet>
-void fill_block(const BlockRows& block, const uint8_t pixel[4]);
+template <InstructionSet Set, bool Own = has_own_kernels(Set, KernelFamily::kBlend)>
+struct BlendKernels : BlendKernels<next_lower_tier(Set)> {};
+template <InstructionSet Set>
+struct BlendKernels<Set, true> {
+  // Pairs k = 0 .. n - 1 join destination d + 4k with source s + 4k (the two
+  // runs equal or apart), blended in Mode with opacity 1..255 (not read by
+  // modes that ignore it). Each tier instantiates it for every mode.
+  template <BlendMode Mode>
+  static void blend_pairs(uint8_t* d, const uint8_t* s, int32_t n, int32_t opacity);
+};
 
-// Pairs k = 0 .. n - 1 join destination d + 4k with source s + 4k (the two
-// runs equal or apart), blended in `mode` with opacity 1..255 (ignored in
-// modes 3..7).
-template <InstructionSet>
-void blend_pairs(uint8_t* d, const uint8_t* s, int32_t n, BlendMode mode, int32_t opacity);
-
-// Whether every pixel of p[0 .. n) has alpha 255. Noise and sprites are told
-// at their first pixels.
-template <InstructionSet>
-bool pixels_opaque(const uint8_t* p, int32_t n);
-
-// The blur's row pass over one stored row of `width` pixels with radius r:
-// means + 4c gets the truncated alpha-weighted means (B, G, R, A) of the
-// window around column c. `prefix` is scratch for the row's running sums,
-// (width + 1) * 4 words. `opaque_multipliers` is null, or, for a row whose
-// every pixel is opaque (pixels_opaque), opaque_row_multiplier of each
-// column's window count, readable for c < width + kBlurMultiplierPadding:
-// then every window is opaque, and every mean's alpha 255.
+// The blur's row pass reads a stored row of `width` pixels and writes, for
+// each column c, the truncated alpha-weighted means (B, G, R, A) of the
+// window of radius r around it to means + 4c. `prefix` is scratch for the
+// row's running sums, (width + 1) * 4 words.
 inline constexpr int32_t kBlurMultiplierPadding = 4;
-template <InstructionSet>
-void blur_row_means(const uint8_t* row, int32_t width, int32_t r,
-                    const uint32_t* opaque_multipliers, uint32_t* prefix, uint8_t* means);
+template <InstructionSet Set, bool Own = has_own_kernels(Set, KernelFamily::kBlurRows)>
+struct BlurRowKernels : BlurRowKernels<next_lower_tier(Set)> {};
+template <InstructionSet Set>
+struct BlurRowKernels<Set, true> {
+  // Whether every pixel of p[0 .. n) has alpha 255. Noise and sprites are
+  // told at their first pixels.
+  static bool pixels_opaque(const uint8_t* p, int32_t n);
+  // The row pass over any row.
+  static void weighted_row_means(const uint8_t* row, int32_t width, int32_t r, uint32_t* prefix,
+                                 uint8_t* means);
+  // The row pass over a row whose every pixel is opaque (pixels_opaque):
+  // every window is opaque and every mean's alpha 255, and the colour means
+  // are taken by `multipliers`, opaque_row_multiplier of each column's window
+  // count, readable for c < width + kBlurMultiplierPadding.
+  static void opaque_row_means(const uint8_t* row, int32_t width, int32_t r,
+                               const uint32_t* multipliers, uint32_t* prefix, uint8_t* means);
+};
 
 // The windows of one step of the blur's column pass: every column's window
 // holds the same rows, `count` of them. `opaque` when every row the step
@@ -100,12 +123,17 @@ struct BlurColumnWindows {
   bool opaque;
 };
 
-// One step of the blur's column pass: each column's sums (4 words: B * A,
-// G * A, R * A, A) give up the row-pass means at `leaving` and take in those
-// at `entering` (either may be null); then, unless `out` is null, `out` gets
-// per column the truncated means of those sums over the windows' samples.
-template <InstructionSet>
-void blur_column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* entering,
-                      int32_t width, const BlurColumnWindows& windows, uint8_t* out);
+template <InstructionSet Set, bool Own = has_own_kernels(Set, KernelFamily::kBlurColumns)>
+struct BlurColumnKernels : BlurColumnKernels<next_lower_tier(Set)> {};
+template <InstructionSet Set>
+struct BlurColumnKernels<Set, true> {
+  // One step of the column pass: each column's sums (4 words: B * A, G * A,
+  // R * A, A) give up the row-pass means at `leaving` and take in those at
+  // `entering` (either may be null: the step has no such row); then, unless
+  // `out` is null (the rows before the first window), `out` gets per column
+  // the truncated means of those sums over the windows' samples.
+  static void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* entering,
+                          int32_t width, const BlurColumnWindows& windows, uint8_t* out);
+};
 
 }  // namespace vellora

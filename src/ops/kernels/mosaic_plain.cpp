@@ -6,7 +6,7 @@
 namespace vellora {
 
 template <>
-void sum_block<InstructionSet::kPlain>(const BlockRows& block, uint32_t sums[4]) {
+void MosaicKernels<InstructionSet::kPlain>::sum_block(const BlockRows& block, uint32_t sums[4]) {
   uint32_t blue = 0, green = 0, red = 0, alpha = 0;
   const uint8_t* row = block.top;
   for (int32_t y = 0; y < block.hh; ++y, row -= block.row_back) {
@@ -26,7 +26,8 @@ void sum_block<InstructionSet::kPlain>(const BlockRows& block, uint32_t sums[4])
 }
 
 template <>
-void fill_block<InstructionSet::kPlain>(const BlockRows& block, const uint8_t pixel[4]) {
+void MosaicKernels<InstructionSet::kPlain>::fill_block(const BlockRows& block,
+                                                       const uint8_t pixel[4]) {
   uint8_t* row = block.top;
   for (int32_t y = 0; y < block.hh; ++y, row -= block.row_back) {
     uint8_t* p = row;

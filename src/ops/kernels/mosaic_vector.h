@@ -17,7 +17,8 @@ inline V add_weighted(V acc, V two) {
 // of at most 33,025 pixels keeps every lane below 2^31); the columns left
 // over go to the plain kernel.
 template <>
-void sum_block<InstructionSet::VELLORA_ISA_SET>(const BlockRows& block, uint32_t sums[4]) {
+void MosaicKernels<InstructionSet::VELLORA_ISA_SET>::sum_block(const BlockRows& block,
+                                                               uint32_t sums[4]) {
   using namespace VELLORA_ISA;
   const int32_t vector_width = block.ww - block.ww % kPixels;
   V acc = zero();
@@ -37,13 +38,14 @@ void sum_block<InstructionSet::VELLORA_ISA_SET>(const BlockRows& block, uint32_t
   if (vector_width < block.ww) {
     const BlockRows rest{block.top + static_cast<size_t>(vector_width) * kBytesPerPixel,
                          block.row_back, block.ww - vector_width, block.hh};
-    sum_block<InstructionSet::kPlain>(rest, sums);
+    MosaicKernels<InstructionSet::kPlain>::sum_block(rest, sums);
   }
   for (int lane = 0; lane < 4 * kLanes128; ++lane) sums[lane % 4] += lanes[lane];
 }
 
 template <>
-void fill_block<InstructionSet::VELLORA_ISA_SET>(const BlockRows& block, const uint8_t pixel[4]) {
+void MosaicKernels<InstructionSet::VELLORA_ISA_SET>::fill_block(const BlockRows& block,
+                                                                const uint8_t pixel[4]) {
   using namespace VELLORA_ISA;
   const int32_t vector_width = block.ww - block.ww % kPixels;
   int32_t word;
@@ -58,6 +60,6 @@ void fill_block<InstructionSet::VELLORA_ISA_SET>(const BlockRows& block, const u
   if (vector_width < block.ww) {
     const BlockRows rest{block.top + static_cast<size_t>(vector_width) * kBytesPerPixel,
                          block.row_back, block.ww - vector_width, block.hh};
-    fill_block<InstructionSet::kPlain>(rest, pixel);
+    MosaicKernels<InstructionSet::kPlain>::fill_block(rest, pixel);
   }
 }

@@ -1,6 +1,6 @@
 // The vector kernels compiled for SSE2, the baseline of every build that has
 // vector kernels.
-#include "ops/instruction_set.h"
+#include "ops/kernels/instruction_set.h"
 
 #if VELLORA_VECTOR_KERNELS
 #define VELLORA_ISA sse2

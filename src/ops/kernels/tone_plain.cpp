@@ -1,12 +1,13 @@
 #include "bitmap_view.h"
 #include "ops/kernels/kernels.h"
-#include "ops/tone.h"
+#include "ops/kernels/tone_channel.h"
 
 namespace vellora {
 
 template <>
-void tone_pixels<InstructionSet::kPlain>(uint8_t* p, int32_t n, const ToneAmounts& amounts,
-                                         bool skip_transparent) {
+void ToneKernels<InstructionSet::kPlain>::tone_pixels(uint8_t* p, int32_t n,
+                                                      const ToneAmounts& amounts,
+                                                      bool skip_transparent) {
   for (uint8_t* const end = p + static_cast<size_t>(n) * kBytesPerPixel; p != end;
        p += kBytesPerPixel) {
     if (skip_transparent && p[kAlpha] == 0) continue;
@@ -17,7 +18,7 @@ void tone_pixels<InstructionSet::kPlain>(uint8_t* p, int32_t n, const ToneAmount
 }
 
 template <>
-void invert_pixels<InstructionSet::kPlain>(uint8_t* p, int32_t n) {
+void ToneKernels<InstructionSet::kPlain>::invert_pixels(uint8_t* p, int32_t n) {
   for (uint8_t* const end = p + static_cast<size_t>(n) * kBytesPerPixel; p != end;
        p += kBytesPerPixel) {
     p[kBlue] = static_cast<uint8_t>(255 - p[kBlue]);

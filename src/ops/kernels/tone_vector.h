@@ -19,8 +19,9 @@ inline V tone_lanes(V ch, V m, V k) { return srl16<8>(add16(mullo16(ch, m), k));
 }  // namespace VELLORA_ISA
 
 template <>
-void tone_pixels<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, int32_t n, const ToneAmounts& amounts,
-                                                  bool skip_transparent) {
+void ToneKernels<InstructionSet::VELLORA_ISA_SET>::tone_pixels(uint8_t* p, int32_t n,
+                                                               const ToneAmounts& amounts,
+                                                               bool skip_transparent) {
   using namespace VELLORA_ISA;
   const V m =
       pixel16(tone_factor(amounts.blue), tone_factor(amounts.green), tone_factor(amounts.red), 256);
@@ -37,14 +38,14 @@ void tone_pixels<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, int32_t n, const T
     if (skip_transparent) out = select(eq32(and_(x, alpha_bits), zero()), x, out);
     store(q, out);
   }
-  tone_pixels<InstructionSet::kPlain>(p + static_cast<size_t>(i) * kBytesPerPixel, n - i, amounts,
-                                      skip_transparent);
+  ToneKernels<InstructionSet::kPlain>::tone_pixels(p + static_cast<size_t>(i) * kBytesPerPixel,
+                                                   n - i, amounts, skip_transparent);
 }
 
 // Each color byte becomes its complement: one XOR with 0x00FFFFFF per pixel
 // (alpha is the high byte of the little-endian pixel word).
 template <>
-void invert_pixels<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, int32_t n) {
+void ToneKernels<InstructionSet::VELLORA_ISA_SET>::invert_pixels(uint8_t* p, int32_t n) {
   using namespace VELLORA_ISA;
   const V colors = set32(0x00FFFFFF);
   int32_t i = 0;
@@ -55,5 +56,6 @@ void invert_pixels<InstructionSet::VELLORA_ISA_SET>(uint8_t* p, int32_t n) {
     store(q, a);
     store(q + 4 * kPixels, b);
   }
-  invert_pixels<InstructionSet::kPlain>(p + static_cast<size_t>(i) * kBytesPerPixel, n - i);
+  ToneKernels<InstructionSet::kPlain>::invert_pixels(p + static_cast<size_t>(i) * kBytesPerPixel,
+                                                     n - i);
 }

@@ -1,4 +1,4 @@
-// The vector kernels, written once over the helpers of ops/simd.h and
+// The vector kernels, written once over the helpers of kernels/simd.h and
 // compiled once per vector instruction set: kernels/sse2.cpp and
 // kernels/avx2.cpp include this with VELLORA_ISA naming the namespace of
 // their helpers and VELLORA_ISA_SET their InstructionSet. Each *_vector.h
@@ -8,10 +8,10 @@
 #include <cstring>
 
 #include "bitmap_view.h"
-#include "ops/blend.h"
+#include "ops/kernels/blend_pixel.h"
 #include "ops/kernels/kernels.h"
 #include "ops/kernels/opaque_mean.h"
-#include "ops/simd.h"
+#include "ops/kernels/simd.h"
 
 namespace vellora {
 #include "ops/kernels/blend_vector.h"

@@ -1,13 +1,13 @@
-// The instruction sets the pixel kernels come in, and the one this process
-// uses.
+// The instruction sets (tiers) the pixel kernels come in, which kernels each
+// has a version of, and the tier this process uses.
 #pragma once
 
 #include <cstdint>
 #include <type_traits>
 
 // Whether this build has the vector kernels: SSE2 is its baseline, and the
-// AVX2 kernels are compiled beside the SSE2 ones and picked at run time. A
-// build without SSE2 has only the plain kernels.
+// kernels of the higher tiers are compiled beside the SSE2 ones and picked at
+// run time. A build without SSE2 has only the plain kernels.
 #if defined(__SSE2__)
 #define VELLORA_VECTOR_KERNELS 1
 #else
@@ -18,43 +18,64 @@ namespace vellora {
 
 enum class InstructionSet : int32_t { kPlain, kSse2, kAvx2 };
 
-// Each instruction set: its name, whether this build has its kernels, and
-// whether this processor (and, for AVX2, its operating system, which must
-// save the registers) runs them. The compiler's run-time library reads the
-// processor's feature bits once.
+// The kernels, by the pass they serve: a tier has a version of a family's
+// kernels or none (kernels/kernels.h declares each family once).
+enum class KernelFamily : int32_t { kTone, kClipMask, kMosaic, kBlend, kBlurRows, kBlurColumns };
+
+// Each tier: its name, whether this build has its kernels, which families it
+// has its own version of (the others are the next lower tier's), and whether
+// this processor (and, for AVX2, its operating system, which must save the
+// registers) runs it. The compiler's run-time library reads the processor's
+// feature bits once.
 namespace instruction_sets {
 
 struct Plain {
   static constexpr InstructionSet kSet = InstructionSet::kPlain;
   static constexpr const char* kName = "plain";
   static constexpr bool kBuilt = true;
+  static constexpr bool has_own(KernelFamily) { return true; }  // the yardstick has every one
   static bool processor_runs() { return true; }
 };
 
+// Every family of kernels/*_vector.h, compiled for SSE2.
 struct Sse2 {
   static constexpr InstructionSet kSet = InstructionSet::kSse2;
   static constexpr const char* kName = "sse2";
   static constexpr bool kBuilt = VELLORA_VECTOR_KERNELS;
+  static constexpr bool has_own(KernelFamily) { return true; }
   static bool processor_runs() { return __builtin_cpu_supports("sse2"); }
 };
 
+// The same families compiled for AVX2.
 struct Avx2 {
   static constexpr InstructionSet kSet = InstructionSet::kAvx2;
   static constexpr const char* kName = "avx2";
   static constexpr bool kBuilt = VELLORA_VECTOR_KERNELS;
+  static constexpr bool has_own(KernelFamily) { return true; }
   static bool processor_runs() { return __builtin_cpu_supports("avx2"); }
 };
 
-// Every instruction set, slowest first: the one list that detection, the
-// switch below, the tests and the benchmarks go through. Adding one takes
-// its enumerator and entry here, its vector primitives in ops/simd.h and its
-// kernels file beside kernels/avx2.cpp.
+// Every tier, slowest first: the one list that detection, the switch below,
+// the fallback, the tests and the benchmarks go through. Adding one takes its
+// enumerator and entry here, its vector primitives (kernels/simd*.h) and its
+// kernels file beside kernels/avx2.cpp; it can start with one family and
+// take the next lower tier's for the others.
 template <typename... Sets>
 struct List {
   // Calls f(Set{}) for each set of the list, in order.
   template <typename F>
   static void for_each(F&& f) {
     (f(Sets{}), ...);
+  }
+  // Whether `set` has its own version of `family`.
+  static constexpr bool has_own(InstructionSet set, KernelFamily family) {
+    return ((set == Sets::kSet && Sets::has_own(family)) || ...);
+  }
+  // The tier just below `set` (the plain one is the lowest).
+  static constexpr InstructionSet next_lower(InstructionSet set) {
+    InstructionSet lower = InstructionSet::kPlain, previous = InstructionSet::kPlain;
+    ((Sets::kSet == set ? (lower = previous, 0) : (previous = Sets::kSet, 0)), ...);
+    return lower;
   }
 };
 using All = List<Plain, Sse2, Avx2>;
@@ -63,6 +84,15 @@ using All = List<Plain, Sse2, Avx2>;
 
 template <InstructionSet Set>
 using InstructionSetTag = std::integral_constant<InstructionSet, Set>;
+
+// Whether tier `set` has its own version of `family`; where it has not, it
+// uses next_lower_tier(set)'s (kernels/kernels.h).
+constexpr bool has_own_kernels(InstructionSet set, KernelFamily family) {
+  return instruction_sets::All::has_own(set, family);
+}
+constexpr InstructionSet next_lower_tier(InstructionSet set) {
+  return instruction_sets::All::next_lower(set);
+}
 
 // Whether this build has kernels for `set` and this processor runs them.
 bool instruction_set_runs(InstructionSet set);

@@ -1,5 +1,5 @@
-// Vector helpers built on the primitives of ops/simd.h, the same for every
-// instruction set: ops/simd.h includes this inside each instruction set's
+// Vector helpers built on the primitives of kernels/simd.h, the same for every
+// instruction set: kernels/simd.h includes this inside each instruction set's
 // namespace, after its primitives.
 
 // Truncating division by 255 for every p in 0..65,535, in 16-bit lanes or

@@ -12,14 +12,14 @@
 //
 // The helpers built on these primitives, the same for every instruction set
 // (among them the exact replacements of division, each with its range and
-// what kernels_test tries of it), are in ops/simd_derived.h, which each
+// what kernels_test tries of it), are in kernels/simd_derived.h, which each
 // namespace includes.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
 
-#include "ops/instruction_set.h"
+#include "ops/kernels/instruction_set.h"
 
 #if VELLORA_VECTOR_KERNELS
 #include <immintrin.h>
@@ -187,7 +187,7 @@ inline V division_step(V x, V d_minus_one) {
   return sub32(x, and_(gt32(x, d_minus_one), d_minus_one));
 }
 
-#include "ops/simd_derived.h"
+#include "ops/kernels/simd_derived.h"
 
 }  // namespace vellora::sse2
 
@@ -338,7 +338,7 @@ inline V division_step(V x, V d_minus_one) {
   return _mm256_min_epu32(x, sub32(x, d_minus_one));
 }
 
-#include "ops/simd_derived.h"
+#include "ops/kernels/simd_derived.h"
 
 }  // namespace vellora::avx2
 VELLORA_AVX2_END

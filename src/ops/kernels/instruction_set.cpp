@@ -1,4 +1,4 @@
-#include "ops/instruction_set.h"
+#include "ops/kernels/instruction_set.h"
 
 namespace vellora {
 

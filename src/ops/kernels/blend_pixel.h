@@ -1,5 +1,6 @@
 // The eight blend modes: one source pixel combined into one destination
-// pixel, each mode one function headed by its formula.
+// pixel, each mode one function headed by its formula, and each mode's
+// traits, which every formula that treats modes alike goes by.
 //
 // Notation, per color channel: Cs, Cd the source's and destination's stored
 // bytes, As, Ad their alphas, Cn the new destination byte. Every division
@@ -31,17 +32,78 @@ enum class BlendMode : int32_t {
   kScreen = BLEND_SCREEN,
   kOverlay = BLEND_OVERLAY,
 };
+inline constexpr int32_t kBlendModeCount = BLEND_MODE_COUNT;
+static_assert(static_cast<int32_t>(BlendMode::kOverlay) == kBlendModeCount - 1,
+              "the modes are numbered 0 .. kBlendModeCount - 1");
 
-// The range rule: any number outside 0..7 (negative ones included) is no
-// mode, and a blend in it writes nothing.
+// How a mode computes, which decides its formulas in every kernel:
+//   kWeightedMean       straight colours weighted by alpha and opacity, divided
+//                       by their total weight (normal)
+//   kScaledSum          straight colours, the more transparent pixel's scaled by
+//                       the alpha ratio, then added or subtracted (add, subtract)
+//   kPremultipliedBy255 premultiplied colours, every division by 255 (multiply,
+//                       screen, overlay)
+//   kPremultipliedRatio premultiplied colours divided by an amount that varies
+//                       from channel to channel (color dodge, color burn)
+enum class BlendGroup { kWeightedMean, kScaledSum, kPremultipliedBy255, kPremultipliedRatio };
+
+// Each mode's traits: one specialisation a mode, so that a new mode fails to
+// compile until it has its row.
+template <BlendMode>
+struct BlendModeTraits;
+template <>
+struct BlendModeTraits<BlendMode::kNormal> {
+  static constexpr BlendGroup kGroup = BlendGroup::kWeightedMean;
+};
+template <>
+struct BlendModeTraits<BlendMode::kAdd> {
+  static constexpr BlendGroup kGroup = BlendGroup::kScaledSum;
+};
+template <>
+struct BlendModeTraits<BlendMode::kSubtract> {
+  static constexpr BlendGroup kGroup = BlendGroup::kScaledSum;
+};
+template <>
+struct BlendModeTraits<BlendMode::kMultiply> {
+  static constexpr BlendGroup kGroup = BlendGroup::kPremultipliedBy255;
+};
+template <>
+struct BlendModeTraits<BlendMode::kColorDodge> {
+  static constexpr BlendGroup kGroup = BlendGroup::kPremultipliedRatio;
+};
+template <>
+struct BlendModeTraits<BlendMode::kColorBurn> {
+  static constexpr BlendGroup kGroup = BlendGroup::kPremultipliedRatio;
+};
+template <>
+struct BlendModeTraits<BlendMode::kScreen> {
+  static constexpr BlendGroup kGroup = BlendGroup::kPremultipliedBy255;
+};
+template <>
+struct BlendModeTraits<BlendMode::kOverlay> {
+  static constexpr BlendGroup kGroup = BlendGroup::kPremultipliedBy255;
+};
+
+template <BlendMode Mode>
+inline constexpr BlendGroup kBlendGroup = BlendModeTraits<Mode>::kGroup;
+
+// Modes that weigh straight colours (0..2) take the opacity; the
+// premultiplied ones (3..7) ignore it.
+template <BlendMode Mode>
+inline constexpr bool kUsesOpacity =
+    kBlendGroup<Mode> == BlendGroup::kWeightedMean || kBlendGroup<Mode> == BlendGroup::kScaledSum;
+
+// For the static_assert that closes a chain of `if constexpr` over modes or
+// groups: false, but only once the chain is instantiated for a case it misses.
+template <auto>
+inline constexpr bool kNoFormulaFor = false;
+
+// The range rule: any number outside 0 .. kBlendModeCount - 1 (negative ones
+// included) is no mode, and a blend in it writes nothing.
 inline std::optional<BlendMode> blend_mode_of(int32_t mode) {
-  if (static_cast<uint32_t>(mode) > BLEND_OVERLAY) return std::nullopt;
+  if (static_cast<uint32_t>(mode) >= static_cast<uint32_t>(kBlendModeCount)) return std::nullopt;
   return static_cast<BlendMode>(mode);
 }
-
-// Modes 0..2 weigh the stored bytes by alpha and opacity; 3..7 work on
-// premultiplied values and ignore the opacity.
-constexpr bool uses_opacity(BlendMode mode) { return mode <= BlendMode::kSubtract; }
 
 // Every kernel reads both pixels whole before it writes, so the source and the
 // destination may be the same pixel. `opacity` must lie in 0..255: outside it
@@ -192,9 +254,10 @@ inline void blend_premultiplied(const uint8_t* src, uint8_t* dst) {
       cn = color_burn_channel(ps, pd);
     } else if constexpr (Mode == BlendMode::kScreen) {
       cn = screen_channel(ps, pd);
-    } else {
-      static_assert(Mode == BlendMode::kOverlay);
+    } else if constexpr (Mode == BlendMode::kOverlay) {
       cn = overlay_channel(ps, pd);
+    } else {
+      static_assert(kNoFormulaFor<Mode>, "a premultiplied mode without its formula");
     }
     dst[c] = static_cast<uint8_t>(cn);
   }
@@ -210,8 +273,11 @@ inline void blend_pixel(uint8_t* dst, const uint8_t* src, int32_t opacity) {
     blend_add(src, dst, opacity);
   } else if constexpr (Mode == BlendMode::kSubtract) {
     blend_subtract(src, dst, opacity);
-  } else {
+  } else if constexpr (kBlendGroup<Mode> == BlendGroup::kPremultipliedBy255 ||
+                       kBlendGroup<Mode> == BlendGroup::kPremultipliedRatio) {
     blend_premultiplied<Mode>(src, dst);
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "a mode without its formula");
   }
 }
 
@@ -219,7 +285,9 @@ template <BlendMode Mode>
 using BlendModeTag = std::integral_constant<BlendMode, Mode>;
 
 // Calls work(BlendModeTag<mode>{}): the one place where a mode becomes the
-// compile-time one that the code of a pair, a run or a walk is made for.
+// compile-time one that the code of a walk and its kernels is made for. The
+// switch names every enumerator, so a new mode is a warning (an error) here
+// until it has its case.
 template <typename Work>
 void with_blend_mode(BlendMode mode, Work&& work) {
   switch (mode) {
