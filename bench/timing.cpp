@@ -43,6 +43,34 @@ void against_memcpy(benchmark::State& state, uint8_t* pixels, size_t bytes,
   state.SetLabel("x memcpy");
 }
 
+void against_anchor(benchmark::State& state, uint8_t* pixels, size_t bytes, int64_t pixel_count,
+                    const std::function<void()>& op, const std::function<void()>& anchor) {
+  const std::vector<uint8_t> original(pixels, pixels + bytes);
+  double op_seconds = 0, anchor_seconds = 0;
+  for (auto _ : state) {
+    std::memcpy(pixels, original.data(), bytes);
+    const Clock::time_point t0 = Clock::now();
+    op();
+    benchmark::ClobberMemory();
+    const Clock::time_point t1 = Clock::now();
+
+    std::memcpy(pixels, original.data(), bytes);
+    const Clock::time_point t2 = Clock::now();
+    anchor();
+    benchmark::ClobberMemory();
+    const Clock::time_point t3 = Clock::now();
+
+    state.SetIterationTime(seconds(t0, t1));
+    op_seconds += seconds(t0, t1);
+    anchor_seconds += seconds(t2, t3);
+  }
+  const double per_pixel = 1e9 / static_cast<double>(state.iterations() * pixel_count);
+  state.counters["ratio"] = op_seconds / anchor_seconds;
+  state.counters["op_ns_per_pixel"] = op_seconds * per_pixel;
+  state.counters["anchor_ns_per_pixel"] = anchor_seconds * per_pixel;
+  state.SetLabel("x anchor");
+}
+
 void add(const std::string& name, std::function<void(benchmark::State&)> body) {
   benchmark::RegisterBenchmark(name.c_str(), std::move(body))
       ->UseManualTime()

@@ -8,6 +8,11 @@
 #                               cross-built into .deps): the same two programs
 #   scripts/bench.sh --x86-64   x86_64-kernels: the kernel variants alone, for a
 #                               machine that runs no 32-bit code
+#   scripts/bench.sh --anchors  x86_64-kernels: the blur and the normal blend, every
+#                               tier, beside OpenCV's cv::blur and pixman's OVER on
+#                               the same images, one thread (installs Debian's
+#                               libopencv-imgproc-dev and libpixman-1-dev); the
+#                               ratio compares cost, not semantics
 # Extra arguments go to the benchmark programs, e.g. --benchmark_filter=Blur.
 set -euo pipefail
 
@@ -19,6 +24,7 @@ target="linux32"
 case "${1:-}" in
   --win32) target="win32"; shift ;;
   --x86-64) target="x86-64"; shift ;;
+  --anchors) target="anchors"; shift ;;
 esac
 case "$target" in
   win32)
@@ -26,6 +32,37 @@ case "$target" in
     preset=win32-release
     programs=(vellora_kernel_bench vellora_export_bench)
     run() { "$ROOT/scripts/wine-run.sh" "build/win32-release/src/$1.exe" "${@:2}"; }
+    ;;
+  anchors)
+    missing=()
+    for package in libopencv-imgproc-dev libpixman-1-dev; do
+      dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing+=("$package")
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+      SUDO=""
+      if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+      DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends \
+        "${missing[@]}" >/dev/null
+    fi
+    cmake --preset x86_64-kernels -DVELLORA_ANCHORS=ON >/dev/null
+    cmake --build --preset x86_64-kernels -j2 --target vellora_anchor_bench >/dev/null
+    echo "x86_64-kernels against the anchors, model: $(lscpu | sed -n 's/^Model name: *//p')," \
+      "one thread; ns per pixel, medians of ${BENCH_REPETITIONS:-5}; the anchors compute other things"
+    echo "(cv::blur weighs no alpha; pixman composites premultiplied pixels): cost, not semantics"
+    echo "| benchmark | size | content | kernels | vellora | anchor | vellora / anchor |"
+    echo "|---|---|---|---|---:|---:|---:|"
+    build/x86_64-kernels/bench/vellora_anchor_bench --benchmark_repetitions="${BENCH_REPETITIONS:-5}" \
+      --benchmark_min_time="${BENCH_MIN_TIME:-0.05}" --benchmark_report_aggregates_only=true \
+      --benchmark_format=csv "$@" 2>/dev/null | awk -F, '
+      /^name,/ { for (i = 1; i <= NF; ++i) { h = $i; gsub(/"/, "", h); col[h] = i }; next }
+      $1 ~ /_median"$/ {
+        name = $1; gsub(/"/, "", name); sub(/_median$/, "", name); sub(/\/manual_time$/, "", name)
+        split(name, part, "/")
+        printf "| %s | %s | %s | %s | %.2f | %.2f | %.2f |\n", part[1], part[2], part[3], part[4],
+          $col["op_ns_per_pixel"], $col["anchor_ns_per_pixel"], $col["ratio"]
+      }'
+    exit 0
     ;;
   x86-64)
     preset=x86_64-kernels
