@@ -1,4 +1,4 @@
-// Every kernel variant this machine runs (plain, SSE2, AVX2), called through
+// Every kernel variant this machine runs (plain, SSE2, AVX2, AVX-512), called through
 // its operation with the instruction set given, against the references: the
 // same random bitmaps and arguments through both, compared byte for byte, on
 // widths that split the vector lanes. And the vector helpers that replace a
@@ -128,6 +128,14 @@ VELLORA_AVX2_BEGIN
 #undef VELLORA_ISA
 #undef VELLORA_ISA_SET
 VELLORA_AVX2_END
+
+VELLORA_AVX512_BEGIN
+#define VELLORA_ISA avx512
+#define VELLORA_ISA_SET kAvx512
+#include "vector_lanes.inc"
+#undef VELLORA_ISA
+#undef VELLORA_ISA_SET
+VELLORA_AVX512_END
 
 // Calls f(Lanes<set>{}) for every vector instruction set that runs.
 template <typename F>

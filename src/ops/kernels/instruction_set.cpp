@@ -1,6 +1,29 @@
 #include "ops/kernels/instruction_set.h"
 
+#if VELLORA_VECTOR_KERNELS
+#include <cpuid.h>
+#endif
+
 namespace vellora {
+
+#if VELLORA_VECTOR_KERNELS
+bool instruction_sets::Avx512::processor_runs() {
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  // Leaf 1, ECX bit 27: the operating system has enabled XGETBV.
+  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx) || (ecx & (1u << 27)) == 0) return false;
+  // XCR0 bits 1, 2 (SSE and AVX state) and 5, 6, 7 (the opmask registers and
+  // the upper halves and high sixteen of the ZMM registers): the operating
+  // system saves all of them across context switches.
+  unsigned xcr0_low = 0, xcr0_high = 0;
+  __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
+  if ((xcr0_low & 0xE6u) != 0xE6u) return false;
+  // Leaf 7, EBX bit 16 AVX-512F and bit 30 AVX-512BW.
+  if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
+  return (ebx & (1u << 16)) != 0 && (ebx & (1u << 30)) != 0;
+}
+#else
+bool instruction_sets::Avx512::processor_runs() { return false; }
+#endif
 
 namespace {
 

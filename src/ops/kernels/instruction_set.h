@@ -16,7 +16,7 @@
 
 namespace vellora {
 
-enum class InstructionSet : int32_t { kPlain, kSse2, kAvx2 };
+enum class InstructionSet : int32_t { kPlain, kSse2, kAvx2, kAvx512 };
 
 // The kernels, by the pass they serve: a tier has a version of a family's
 // kernels or none (kernels/kernels.h declares each family once).
@@ -24,9 +24,8 @@ enum class KernelFamily : int32_t { kTone, kClipMask, kMosaic, kBlend, kBlurRows
 
 // Each tier: its name, whether this build has its kernels, which families it
 // has its own version of (the others are the next lower tier's), and whether
-// this processor (and, for AVX2, its operating system, which must save the
-// registers) runs it. The compiler's run-time library reads the processor's
-// feature bits once.
+// this processor (and, for AVX2 and AVX-512, its operating system, which must
+// save the registers) runs it.
 namespace instruction_sets {
 
 struct Plain {
@@ -55,6 +54,22 @@ struct Avx2 {
   static bool processor_runs() { return __builtin_cpu_supports("avx2"); }
 };
 
+// The families whose quotients vary from pixel to pixel (the blend and the
+// blur), in vectors of 16 lanes; the others are AVX2's, whose work is bound by
+// memory rather than by arithmetic.
+struct Avx512 {
+  static constexpr InstructionSet kSet = InstructionSet::kAvx512;
+  static constexpr const char* kName = "avx512";
+  static constexpr bool kBuilt = VELLORA_VECTOR_KERNELS;
+  static constexpr bool has_own(KernelFamily family) {
+    return family == KernelFamily::kBlend || family == KernelFamily::kBlurRows ||
+           family == KernelFamily::kBlurColumns;
+  }
+  // AVX-512F and BW, and an operating system that saves the opmask and ZMM
+  // registers (kernels/instruction_set.cpp).
+  static bool processor_runs();
+};
+
 // Every tier, slowest first: the one list that detection, the switch below,
 // the fallback, the tests and the benchmarks go through. Adding one takes its
 // enumerator and entry here, its vector primitives (kernels/simd*.h) and its
@@ -78,7 +93,7 @@ struct List {
     return lower;
   }
 };
-using All = List<Plain, Sse2, Avx2>;
+using All = List<Plain, Sse2, Avx2, Avx512>;
 
 }  // namespace instruction_sets
 
