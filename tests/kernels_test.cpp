@@ -117,14 +117,18 @@ struct Lanes;
 
 #define VELLORA_ISA sse2
 #define VELLORA_ISA_SET kSse2
+#define VELLORA_ISA_SHARED_DIVISOR 0
 #include "vector_lanes.inc"
+#undef VELLORA_ISA_SHARED_DIVISOR
 #undef VELLORA_ISA
 #undef VELLORA_ISA_SET
 
 VELLORA_AVX2_BEGIN
 #define VELLORA_ISA avx2
 #define VELLORA_ISA_SET kAvx2
+#define VELLORA_ISA_SHARED_DIVISOR 0
 #include "vector_lanes.inc"
+#undef VELLORA_ISA_SHARED_DIVISOR
 #undef VELLORA_ISA
 #undef VELLORA_ISA_SET
 VELLORA_AVX2_END
@@ -132,7 +136,9 @@ VELLORA_AVX2_END
 VELLORA_AVX512_BEGIN
 #define VELLORA_ISA avx512
 #define VELLORA_ISA_SET kAvx512
+#define VELLORA_ISA_SHARED_DIVISOR 1
 #include "vector_lanes.inc"
+#undef VELLORA_ISA_SHARED_DIVISOR
 #undef VELLORA_ISA
 #undef VELLORA_ISA_SET
 VELLORA_AVX512_END
@@ -205,6 +211,42 @@ TEST(DivisionInLanes, SmallQuotientsAreExactForEveryDivisorThatOccurs) {
       if (::testing::Test::HasFatalFailure()) return;
     }
     cases.flush(divide, "quotient");
+  });
+}
+
+// The shared divisor's quotients, for every divisor that occurs (and with it
+// every normalised divisor 2^15 .. 2^16 - 1 its reciprocal is taken of), with
+// the first and the last dividend of each quotient 0 .. 255 up to 255 d; and
+// every dividend of the divisors up to 255.
+TEST(DivisionInLanes, SharedDivisorQuotientsAreExactForEveryDivisorThatOccurs) {
+#if defined(NDEBUG)
+  const uint32_t step = 1;
+#else
+  const uint32_t step = 97;
+#endif
+  for_each_vector_set([&](auto lanes) {
+    using L = decltype(lanes);
+    if constexpr (L::kSharedDivisor) {
+      LaneCases<L> cases;
+      const auto divide = [](const uint32_t* n, const uint32_t* d, uint32_t* q) {
+        L::divide_shared(n, d, q);
+      };
+      const uint32_t largest = vellora::sse2::kDivisorMax;
+      for (uint32_t d = 1; d <= largest;
+           d = d < 65536 || d == largest ? d + 1 : std::min(d + step, largest)) {
+        for (uint32_t q = 0; q < 255; ++q) {
+          cases.add(q * d, d, q, divide, "shared quotient");
+          cases.add(q * d + d - 1, d, q, divide, "shared quotient");
+        }
+        cases.add(255 * d, d, 255, divide, "shared quotient");
+        if (::testing::Test::HasFatalFailure()) return;
+      }
+      for (uint32_t d = 1; d <= 255; ++d) {
+        for (uint32_t n = 0; n <= 255 * d; ++n) cases.add(n, d, n / d, divide, "shared quotient");
+        if (::testing::Test::HasFatalFailure()) return;
+      }
+      cases.flush(divide, "shared quotient");
+    }
   });
 }
 

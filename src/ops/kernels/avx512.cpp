@@ -1,4 +1,4 @@
-// The kernels of the AVX-512 tier (AVX-512F and BW): the families it has its
+// The kernels of the AVX-512 tier (AVX-512F, BW and CD): the families it has its
 // own version of (instruction_sets::Avx512::has_own), compiled from the same
 // kernels/*_vector.h as SSE2 and AVX2, with vectors of four 128-bit lanes.
 // They run only where best_instruction_set() finds AVX-512.

@@ -17,9 +17,10 @@ bool instruction_sets::Avx512::processor_runs() {
   unsigned xcr0_low = 0, xcr0_high = 0;
   __asm__("xgetbv" : "=a"(xcr0_low), "=d"(xcr0_high) : "c"(0));
   if ((xcr0_low & 0xE6u) != 0xE6u) return false;
-  // Leaf 7, EBX bit 16 AVX-512F and bit 30 AVX-512BW.
+  // Leaf 7, EBX bit 16 AVX-512F, bit 28 AVX-512CD and bit 30 AVX-512BW.
   if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
-  return (ebx & (1u << 16)) != 0 && (ebx & (1u << 30)) != 0;
+  const unsigned needed = (1u << 16) | (1u << 28) | (1u << 30);
+  return (ebx & needed) == needed;
 }
 #else
 bool instruction_sets::Avx512::processor_runs() { return false; }

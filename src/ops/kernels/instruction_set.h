@@ -65,8 +65,9 @@ struct Avx512 {
     return family == KernelFamily::kBlend || family == KernelFamily::kBlurRows ||
            family == KernelFamily::kBlurColumns;
   }
-  // AVX-512F and BW, and an operating system that saves the opmask and ZMM
-  // registers (kernels/instruction_set.cpp).
+  // AVX-512F, CD and BW (every processor with AVX-512 since Skylake-SP and
+  // Zen 4), and an operating system that saves the opmask and ZMM registers
+  // (kernels/instruction_set.cpp).
   static bool processor_runs();
 };
 

@@ -149,7 +149,17 @@ inline V division_step(V x, V d_minus_one) {
   return _mm256_min_epu32(x, sub32(x, d_minus_one));
 }
 
+// The shared divisor's reciprocal wants its divisor normalised, and AVX2
+// counts no leading zeros: a binary search for them costs as much as the
+// multiplies save, so several dividends over one divisor take the restoring
+// steps, each on its own, as for SSE2 (every n < 256 d).
+inline constexpr bool kSharedDivisor = false;
+
 #include "ops/kernels/simd_derived.h"
+
+using SharedDivisor = V;
+inline V prepare_shared_divisor(V d) { return prepare_divisor(d); }
+inline V divide_shared(V n, V prepared) { return divide_small_quotient_prepared(n, prepared); }
 
 }  // namespace vellora::avx2
 VELLORA_AVX2_END

@@ -1,6 +1,6 @@
-// The AVX-512 tier's vector primitives (V = four 128-bit lanes, AVX-512F and
-// BW); kernels/simd.h says how the tiers' helpers are laid out. Included by
-// kernels/simd.h only.
+// The AVX-512 tier's vector primitives (V = four 128-bit lanes, AVX-512F, BW
+// and CD); kernels/simd.h says how the tiers' helpers are laid out. Included
+// by kernels/simd.h only.
 //
 // The kernels treat a comparison's result as a vector of all-ones and zero
 // lanes, as SSE2 and AVX2 give it; AVX-512 gives a mask register, which the
@@ -168,7 +168,17 @@ inline V division_step(V x, V d_minus_one) {
   return _mm512_min_epu32(x, sub32(x, d_minus_one));
 }
 
+inline V sllv32(V a, V n) { return _mm512_sllv_epi32(a, n); }  // 0 where n > 31
+inline V srlv32(V a, V n) { return _mm512_srlv_epi32(a, n); }  // 0 where n > 31
+inline V mullo32(V a, V b) { return _mm512_mullo_epi32(a, b); }
+
+// The leading zeros of d less 16 (AVX-512CD counts them).
+inline V normalizing_shift(V d) { return sub32(_mm512_lzcnt_epi32(d), set32(16)); }
+
+inline constexpr bool kSharedDivisor = true;
+
 #include "ops/kernels/simd_derived.h"
+#include "ops/kernels/simd_shared_divisor.h"
 
 }  // namespace vellora::avx512
 VELLORA_AVX512_END
