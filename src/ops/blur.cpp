@@ -50,10 +50,10 @@ struct KeptRows {
 };
 
 struct Scratch {
-  uint32_t* sums;                // the column pass's sums: width records of 4 words (and one spare)
-  uint32_t* prefix;              // the row pass's running sums: width + 1 records of 4 words
-  uint32_t* opaque_multipliers;  // per column, and kBlurMultiplierPadding more
-  uint8_t* means;                // ring_slots + 1 rows of width records of 4 bytes
+  uint32_t* sums;             // the column pass's sums: width records of 4 words (and one spare)
+  uint32_t* prefix;           // the row pass's running sums: width + 1 records of 4 words
+  uint32_t* row_multipliers;  // per column, and kBlurMultiplierPadding more
+  uint8_t* means;             // ring_slots + 1 rows of width records of 4 bytes
 };
 
 // The samples of the window around position p on a line of n samples.
@@ -90,25 +90,22 @@ void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
   // The last row taken in that was not wholly opaque: a step whose rows all
   // lie past it takes its means by the opaque windows' multiplier.
   int32_t last_mixed_row = -1;
-  // The row windows' multipliers are prepared when the first opaque row
-  // comes: noise and sprites never need them.
-  bool multipliers_prepared = false;
+  prepare_row_multipliers(scratch.row_multipliers, width, r);
   const auto take_in = [&](int32_t s) {
     const uint8_t* row = stored_row(view, s);
     if (BlurRowKernels<Set>::pixels_opaque(row, width)) {
-      if (!multipliers_prepared) prepare_row_multipliers(scratch.opaque_multipliers, width, r);
-      multipliers_prepared = true;
-      BlurRowKernels<Set>::opaque_row_means(row, width, r, scratch.opaque_multipliers,
-                                            scratch.prefix, kept.row(s));
+      BlurRowKernels<Set>::opaque_row_means(row, width, r, scratch.row_multipliers, scratch.prefix,
+                                            kept.row(s));
     } else {
       last_mixed_row = s;
-      BlurRowKernels<Set>::weighted_row_means(row, width, r, scratch.prefix, kept.row(s));
+      BlurRowKernels<Set>::weighted_row_means(row, width, r, scratch.row_multipliers,
+                                              scratch.prefix, kept.row(s));
     }
     return kept.row(s);
   };
 
   // The rows before the first window's last one are taken in without output.
-  BlurColumnWindows windows{0, 0, false};
+  BlurColumnWindows windows{0, 0, 0, false};
   uint32_t multiplier_count = 0;  // the count windows.opaque_multiplier is for
   for (int32_t s = 0; s < std::min(r, height); ++s) {
     BlurColumnKernels<Set>::column_step(scratch.sums, nullptr, take_in(s), width, windows, nullptr);
@@ -117,7 +114,11 @@ void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
   for (int32_t j = 0; j < height; ++j) {
     const uint8_t* entering = j + r < height ? take_in(j + r) : nullptr;
     const uint8_t* leaving = j - r - 1 >= 0 ? kept.row(j - r - 1) : nullptr;
-    windows.count = window_count(j, height, r);
+    const uint32_t count = window_count(j, height, r);
+    if (count != windows.count) {
+      windows.count = count;
+      windows.count_multiplier = opaque_row_multiplier(count);
+    }
     windows.opaque = last_mixed_row < std::max(j - r - 1, 0);
     // Prepared only for opaque steps, once for each run of equal counts.
     if (windows.opaque && windows.count != multiplier_count) {
@@ -158,7 +159,7 @@ int32_t blur(const BitmapView& view, int32_t radius, InstructionSet set) {
   Scratch scratch;
   scratch.sums = reinterpret_cast<uint32_t*>(block);
   scratch.prefix = reinterpret_cast<uint32_t*>(block + records_bytes);
-  scratch.opaque_multipliers = reinterpret_cast<uint32_t*>(block + 2 * records_bytes);
+  scratch.row_multipliers = reinterpret_cast<uint32_t*>(block + 2 * records_bytes);
   scratch.means = block + 2 * records_bytes +
                   sizeof(uint32_t) * (static_cast<size_t>(width) + kBlurMultiplierPadding);
   std::memset(scratch.sums, 0, records_bytes);

@@ -2,39 +2,13 @@
 #include <cstring>
 
 #include "bitmap_view.h"
+#include "ops/kernels/blur_means.h"
 #include "ops/kernels/kernels.h"
 #include "ops/kernels/opaque_mean.h"
 
 namespace vellora {
 
 namespace {
-
-// A window's means from its sums (B * A, G * A, R * A, A) over `count`
-// samples:
-//   alpha_sum < count: (0, 0, 0, 0)
-//   otherwise: color_sum / alpha_sum for each color, alpha_sum / count
-// alpha_sum < count is exactly "the truncated mean alpha is 0", and it keeps
-// both divisors nonzero. Each quotient is a mean of bytes, so it fits one.
-void store_means(uint8_t* out, const uint32_t sums[4], uint32_t count) {
-  const uint32_t alpha_sum = sums[kAlpha];
-  if (alpha_sum < count) {
-    std::memset(out, 0, kBytesPerPixel);
-    return;
-  }
-  for (int c = kBlue; c <= kRed; ++c) out[c] = static_cast<uint8_t>(sums[c] / alpha_sum);
-  out[kAlpha] = static_cast<uint8_t>(alpha_sum / count);
-}
-
-// The same for a window whose every alpha is 255 (opaque_mean.h), from its
-// colour sums (Shift = kRowMeanShift) or its weighted colour sums
-// (kColumnMeanShift).
-template <int Shift>
-void store_opaque_means(uint8_t* out, const uint32_t sums[4], uint32_t multiplier) {
-  for (int c = kBlue; c <= kRed; ++c) {
-    out[c] = static_cast<uint8_t>(opaque_mean<Shift>(sums[c], multiplier));
-  }
-  out[kAlpha] = 255;
-}
 
 // The column sums take in (sign +1) or give up (sign -1) one row of finished
 // row-pass means, each as a sample of the column pass: its truncated mean
@@ -96,8 +70,8 @@ bool BlurRowKernels<InstructionSet::kPlain>::pixels_opaque(const uint8_t* p, int
 
 template <>
 void BlurRowKernels<InstructionSet::kPlain>::weighted_row_means(const uint8_t* row, int32_t width,
-                                                                int32_t r, uint32_t* prefix,
-                                                                uint8_t* means) {
+                                                                int32_t r, const uint32_t*,
+                                                                uint32_t* prefix, uint8_t* means) {
   running_sums<false>(row, width, prefix);
   each_window(prefix, width, r, means,
               [](uint8_t* out, const uint32_t sums[4], int32_t, uint32_t count) {

@@ -1,5 +1,6 @@
-// The blur's two passes on whole vectors of pixels. Compiled once per
-// vector instruction set (kernels/vector_kernels.h). A window's samples are
+// The blur's two passes on whole vectors of pixels, one pixel per 128-bit
+// lane: the SSE2 tier's (kernels/sse2.cpp), which has no lane permutes for the
+// channel-apart kernels of kernels/blur_channels_vector.h. A window's samples are
 // weighted as in kernels/blur_plain.cpp, (B * A, G * A, R * A, A), and its
 // means follow the same rule:
 //   alpha_sum < count: (0, 0, 0, 0)
@@ -299,6 +300,7 @@ bool BlurRowKernels<InstructionSet::VELLORA_ISA_SET>::pixels_opaque(const uint8_
 template <>
 void BlurRowKernels<InstructionSet::VELLORA_ISA_SET>::weighted_row_means(const uint8_t* row,
                                                                          int32_t width, int32_t r,
+                                                                         const uint32_t*,
                                                                          uint32_t* prefix,
                                                                          uint8_t* means) {
   using namespace VELLORA_ISA;

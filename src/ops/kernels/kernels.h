@@ -91,8 +91,11 @@ struct BlendKernels<Set, true> {
 
 // The blur's row pass reads a stored row of `width` pixels and writes, for
 // each column c, the truncated alpha-weighted means (B, G, R, A) of the
-// window of radius r around it to means + 4c. `prefix` is scratch for the
-// row's running sums, (width + 1) * 4 words.
+// window of radius r around it to means + 4c. `multipliers` holds
+// opaque_row_multiplier of each column's window count, readable for
+// c < width + kBlurMultiplierPadding. `prefix` is scratch for the row's
+// running sums, (width + 1) * 4 words, laid out as the tier's kernel keeps
+// them.
 inline constexpr int32_t kBlurMultiplierPadding = 4;
 template <InstructionSet Set, bool Own = has_own_kernels(Set, KernelFamily::kBlurRows)>
 struct BlurRowKernels : BlurRowKernels<next_lower_tier(Set)> {};
@@ -102,23 +105,24 @@ struct BlurRowKernels<Set, true> {
   // told at their first pixels.
   static bool pixels_opaque(const uint8_t* p, int32_t n);
   // The row pass over any row.
-  static void weighted_row_means(const uint8_t* row, int32_t width, int32_t r, uint32_t* prefix,
-                                 uint8_t* means);
+  static void weighted_row_means(const uint8_t* row, int32_t width, int32_t r,
+                                 const uint32_t* multipliers, uint32_t* prefix, uint8_t* means);
   // The row pass over a row whose every pixel is opaque (pixels_opaque):
   // every window is opaque and every mean's alpha 255, and the colour means
-  // are taken by `multipliers`, opaque_row_multiplier of each column's window
-  // count, readable for c < width + kBlurMultiplierPadding.
+  // are taken by the multipliers.
   static void opaque_row_means(const uint8_t* row, int32_t width, int32_t r,
                                const uint32_t* multipliers, uint32_t* prefix, uint8_t* means);
 };
 
 // The windows of one step of the blur's column pass: every column's window
-// holds the same rows, `count` of them. `opaque` when every row the step
-// gives up or takes in or holds was opaque: then every mean alpha is 255, and
-// the windows' means are taken by opaque_multiplier (opaque_column_multiplier
-// of count).
+// holds the same rows, `count` of them, and count_multiplier is
+// opaque_row_multiplier of count. `opaque` when every row the step gives up
+// or takes in or holds was opaque: then every mean alpha is 255, and the
+// windows' means are taken by opaque_multiplier (opaque_column_multiplier of
+// count).
 struct BlurColumnWindows {
   uint32_t count;
+  uint32_t count_multiplier;
   uint32_t opaque_multiplier;
   bool opaque;
 };
@@ -127,11 +131,13 @@ template <InstructionSet Set, bool Own = has_own_kernels(Set, KernelFamily::kBlu
 struct BlurColumnKernels : BlurColumnKernels<next_lower_tier(Set)> {};
 template <InstructionSet Set>
 struct BlurColumnKernels<Set, true> {
-  // One step of the column pass: each column's sums (4 words: B * A, G * A,
-  // R * A, A) give up the row-pass means at `leaving` and take in those at
-  // `entering` (either may be null: the step has no such row); then, unless
-  // `out` is null (the rows before the first window), `out` gets per column
-  // the truncated means of those sums over the windows' samples.
+  // One step of the column pass: each column's sums (B * A, G * A, R * A, A;
+  // 4 words a column of `sums`, zeroed before the first step and laid out as
+  // the tier's kernel keeps them) give up the row-pass means at `leaving` and
+  // take in those at `entering` (either may be null: the step has no such
+  // row); then, unless `out` is null (the rows before the first window),
+  // `out` gets per column the truncated means of those sums over the
+  // windows' samples.
   static void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* entering,
                           int32_t width, const BlurColumnWindows& windows, uint8_t* out);
 };

@@ -149,6 +149,24 @@ inline V division_step(V x, V d_minus_one) {
   return _mm256_min_epu32(x, sub32(x, d_minus_one));
 }
 
+// One pixel per 32-bit lane, eight in a V (kernels/blur_channels_vector.h).
+inline constexpr int kLanes32 = 8;
+inline V load32(const uint32_t* p) { return load(reinterpret_cast<const uint8_t*>(p)); }
+inline void store32(uint32_t* p, V v) { store(reinterpret_cast<uint8_t*>(p), v); }
+inline V iota32() { return _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7); }
+inline V min32(V a, V b) { return _mm256_min_epi32(a, b); }  // signed
+inline V max32(V a, V b) { return _mm256_max_epi32(a, b); }  // signed
+// Lane k of the result is lane idx[k] of x (idx in 0..7).
+inline V permute32(V x, V idx) { return _mm256_permutevar8x32_epi32(x, idx); }
+inline V broadcast_last32(V x) { return permute32(x, set32(7)); }
+// Lane k gets x[0] + ... + x[k]: three steps of adding the lanes shifted up
+// by 1, 2 and 4 (the low 128-bit lane's top lanes carried into the high one).
+inline V inclusive_sum32(V x) {
+  x = add32(x, _mm256_alignr_epi8(x, _mm256_permute2x128_si256(x, x, 0x08), 12));
+  x = add32(x, _mm256_alignr_epi8(x, _mm256_permute2x128_si256(x, x, 0x08), 8));
+  return add32(x, _mm256_permute2x128_si256(x, x, 0x08));
+}
+
 // The shared divisor's reciprocal wants its divisor normalised, and AVX2
 // counts no leading zeros: a binary search for them costs as much as the
 // multiplies save, so several dividends over one divisor take the restoring

@@ -168,6 +168,27 @@ inline V division_step(V x, V d_minus_one) {
   return _mm512_min_epu32(x, sub32(x, d_minus_one));
 }
 
+// One pixel per 32-bit lane, sixteen in a V (kernels/blur_channels_vector.h).
+inline constexpr int kLanes32 = 16;
+inline V load32(const uint32_t* p) { return _mm512_loadu_si512(p); }
+inline void store32(uint32_t* p, V v) { _mm512_storeu_si512(p, v); }
+inline V iota32() {
+  return _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+}
+inline V min32(V a, V b) { return _mm512_min_epi32(a, b); }  // signed
+inline V max32(V a, V b) { return _mm512_max_epi32(a, b); }  // signed
+// Lane k of the result is lane idx[k] of x (idx in 0..15).
+inline V permute32(V x, V idx) { return _mm512_permutexvar_epi32(idx, x); }
+inline V broadcast_last32(V x) { return permute32(x, set32(15)); }
+// Lane k gets x[0] + ... + x[k]: four steps of adding the lanes shifted up by
+// 1, 2, 4 and 8, zeros shifted in.
+inline V inclusive_sum32(V x) {
+  x = add32(x, _mm512_alignr_epi32(x, zero(), 15));
+  x = add32(x, _mm512_alignr_epi32(x, zero(), 14));
+  x = add32(x, _mm512_alignr_epi32(x, zero(), 12));
+  return add32(x, _mm512_alignr_epi32(x, zero(), 8));
+}
+
 inline V sllv32(V a, V n) { return _mm512_sllv_epi32(a, n); }  // 0 where n > 31
 inline V srlv32(V a, V n) { return _mm512_srlv_epi32(a, n); }  // 0 where n > 31
 inline V mullo32(V a, V b) { return _mm512_mullo_epi32(a, b); }
