@@ -11,7 +11,7 @@
 # emulator runs faithfully: the linux32 and linux32-no-sse2 suites, less the
 # tests labelled needs_kernel_memory (they need the real kernel's answers
 # about memory and addresses), and of win32 the checks that need no Wine
-# (the DLL's exports and imports, the rules on its
+# (the DLL's exports and imports, the shipped files, the rules on its
 # objects): Wine does not run under the emulator, so the tests labelled
 # needs_wine do not run. linux32-sanitize and linux32-fuzz (far too slow
 # there) are built, not run.
