@@ -32,6 +32,12 @@ module VelloraTestHelper
     error
   end
 
+  # The error the block raises, as "Class: message".
+  def assert_error_text(expected, &block)
+    error = assert_raises(StandardError, &block)
+    assert_equal expected, "#{error.class}: #{error.message}"
+  end
+
   # Every Bitmap method with typical arguments, and the export it calls.
   def each_method
     yield 'BlendBlt', -> { @bitmap.blend_blt(1, 2, @other, Rect.new(0, 0, 4, 4)) }
@@ -134,11 +140,17 @@ class TestArguments < Minitest::Test
   end
 
   def test_blend_modes_outside_the_eight_are_refused_before_any_call
-    [:darken, 'lighten', 8, -1, -2**31].each do |mode|
-      assert_raises(ArgumentError) { @bitmap.blend_blt(0, 0, @other, nil, mode) }
-    end
-    [nil, 1.0].each do |mode|
-      assert_raises(TypeError) { @bitmap.blend_blt(0, 0, @other, nil, mode) }
+    names = ':normal, :add, :subtract, :multiply, :color_dodge, :color_burn, :screen, :overlay'
+    {
+      :darken => "ArgumentError: unknown blend mode :darken (use #{names} or 0..7)",
+      'lighten' => "ArgumentError: unknown blend mode :lighten (use #{names} or 0..7)",
+      8 => 'ArgumentError: unknown blend mode 8 (use 0..7)',
+      -1 => 'ArgumentError: unknown blend mode -1 (use 0..7)',
+      -2**31 => 'ArgumentError: unknown blend mode -2147483648 (use 0..7)',
+      nil => 'TypeError: blend mode must be a Symbol or 0..7, not NilClass',
+      1.0 => 'TypeError: blend mode must be a Symbol or 0..7, not Float'
+    }.each do |mode, text|
+      assert_error_text(text) { @bitmap.blend_blt(0, 0, @other, nil, mode) }
     end
     assert_empty Win32API.calls
   end
@@ -203,7 +215,9 @@ class TestArguments < Minitest::Test
     end
     @bitmap.save_png('a.png', 6, Vellora::PNG_FILTER_SUB | Vellora::PNG_FILTER_PAETH)
     assert_equal 0x90, Win32API.calls.last.args[3]
-    assert_raises(ArgumentError) { @bitmap.save_png('a.png', 6, :best) }
+    assert_error_text('ArgumentError: unknown PNG filter :best (use :none, :sub, :up, :average, :paeth or :all)') do
+      @bitmap.save_png('a.png', 6, :best)
+    end
     assert_equal 7, Win32API.calls.size
   end
 
@@ -216,9 +230,9 @@ class TestArguments < Minitest::Test
   end
 
   def test_save_png_refuses_paths_the_library_would_misread
-    assert_raises(ArgumentError) { @bitmap.save_png("a.png\0.txt") }
-    assert_raises(TypeError) { @bitmap.save_png(nil) }
-    assert_raises(TypeError) { @bitmap.save_png(:name) }
+    assert_error_text('ArgumentError: path must not contain a zero byte') { @bitmap.save_png("a.png\0.txt") }
+    assert_error_text('TypeError: path must be a String, not NilClass') { @bitmap.save_png(nil) }
+    assert_error_text('TypeError: path must be a String, not Symbol') { @bitmap.save_png(:name) }
     assert_empty Win32API.calls
   end
 
@@ -365,16 +379,22 @@ class TestStatuses < Minitest::Test
     end
   end
 
-  def test_second_bitmap_codes_name_the_source_or_the_mask
-    Win32API.respond('BlendBlt') { -546_100 }
-    error = assert_vellora_error(-546_100, 'BlendBlt') { @bitmap.blend_blt(0, 0, @other) }
-    assert_equal "BlendBlt failed (-546100): the source bitmap's handle is 0", error.message
+  # A resolution code names the bitmap it is about: the destination or the
+  # source of blend_blt, the mask of clip_mask (the second bitmap's codes are
+  # 100 lower), in the words of MESSAGES.
+  def test_resolution_codes_name_the_bitmap_they_are_about
+    run = { 'BlendBlt' => -> { @bitmap.blend_blt(0, 0, @other) }, 'ClipMask' => -> { @bitmap.clip_mask(@other) } }
+    subjects = {
+      ['BlendBlt', 0] => 'the destination bitmap', ['BlendBlt', 100] => 'the source bitmap',
+      ['ClipMask', 0] => 'the bitmap', ['ClipMask', 100] => 'the mask bitmap'
+    }
     RESOLUTION_CODES.each do |code|
-      first = Vellora.meaning(code, 'ClipMask')
-      assert_match(/\Athe bitmap/, first)
-      assert_equal first.sub('the bitmap', 'the mask bitmap'), Vellora.meaning(code - 100, 'ClipMask')
-      assert_equal first.sub('the bitmap', 'the source bitmap'), Vellora.meaning(code - 100, 'BlendBlt')
-      assert_equal first.sub('the bitmap', 'the destination bitmap'), Vellora.meaning(code, 'BlendBlt')
+      subjects.each do |(export, offset), subject|
+        status = code - offset
+        Win32API.respond(export) { status }
+        error = assert_vellora_error(status, export) { run[export].call }
+        assert_equal "#{export} failed (#{status}): #{MESSAGES[code].sub('the bitmap', subject)}", error.message
+      end
     end
   end
 
