@@ -1,21 +1,16 @@
-// The game window lookup: which window of which process it finds. Windows
-// only: elsewhere there is no window system to look in.
+// The game window lookup: which window of which process it finds. Built for
+// Windows only: elsewhere there is no window system to look in.
 #include <gtest/gtest.h>
-
-#include "vellora.h"
-
-#if defined(_WIN32)
 #include <windows.h>
 
 #include <algorithm>
 #include <cwchar>
 #include <string>
 #include <vector>
-#endif
+
+#include "vellora.h"
 
 namespace {
-
-#if defined(_WIN32)
 
 // A registered window class with some top-level windows of it, all of this
 // process; everything is destroyed and unregistered again at the end.
@@ -174,7 +169,5 @@ TEST(GameWindowChild, HoldsAGameWindowOpen) {
   SetEvent(reinterpret_cast<HANDLE>(ready));
   EXPECT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(done), 60000), WAIT_OBJECT_0);
 }
-
-#endif
 
 }  // namespace

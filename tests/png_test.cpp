@@ -23,7 +23,6 @@
 #include <share.h>
 #include <windows.h>
 #else
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -705,24 +704,7 @@ TEST_F(PngSaveTest, OutputStreamIsSharedWithNoOne) {
   std::fclose(stream);
 }
 
-TEST(PngSaveEntries, PngSaveIsTheSameEntryAsPngSaveA) {
-  HMODULE library = GetModuleHandleW(L"vellora.dll");
-  ASSERT_NE(library, nullptr);
-  const FARPROC save_a = GetProcAddress(library, "PngSaveA");
-  EXPECT_NE(save_a, nullptr);
-  EXPECT_EQ(GetProcAddress(library, "PngSave"), save_a);
-}
-
 #else
-
-TEST(PngSaveEntries, PngSaveIsTheSameEntryAsPngSaveA) {
-  void* library = dlopen("libvellora.so", RTLD_NOW | RTLD_NOLOAD);
-  ASSERT_NE(library, nullptr);
-  void* const save_a = dlsym(library, "PngSaveA");
-  EXPECT_NE(save_a, nullptr);
-  EXPECT_EQ(dlsym(library, "PngSave"), save_a);
-  dlclose(library);
-}
 
 // /dev/full takes every write and fails it: what stays in the stream's
 // buffer fails at the close, more fails inside the encoder.

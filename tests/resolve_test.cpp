@@ -188,6 +188,4 @@ TEST(GetAddress, ReturnsThePixelBufferAddress) {
             static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hostsim::pixels_of(*bitmap))));
 }
 
-TEST(Version, Is10200) { EXPECT_EQ(Version(), 10200); }
-
 }  // namespace

@@ -32,6 +32,12 @@ module VelloraTestHelper
     error
   end
 
+  # The error the block raises, as "Class: message".
+  def assert_error_text(expected, &block)
+    error = assert_raises(StandardError, &block)
+    assert_equal expected, "#{error.class}: #{error.message}"
+  end
+
   # Every Bitmap method with typical arguments, and the export it calls.
   def each_method
     yield 'BlendBlt', -> { @bitmap.blend_blt(1, 2, @other, Rect.new(0, 0, 4, 4)) }
@@ -50,36 +56,22 @@ end
 class TestBinding < Minitest::Test
   include VelloraTestHelper
 
-  # The library's interface: argument count of each export, and which
-  # arguments are pointers to bytes.
-  ARGUMENT_COUNTS = {
-    'BlendBlt' => 10, 'Blur' => 2, 'Mosaic' => 7, 'ChangeTone' => 5,
-    'InvertColor' => 1, 'ClipMask' => 5, 'GetPixelData' => 3,
-    'SetPixelData' => 3, 'ChangeSize' => 3, 'PngSaveA' => 4, 'PngSave' => 4,
-    'GetAddress' => 1, 'GetGameHWND' => 0, 'Version' => 0
-  }.freeze
-  POINTER_ARGUMENTS = {
-    'GetPixelData' => [1], 'SetPixelData' => [1], 'PngSaveA' => [0], 'PngSave' => [0]
-  }.freeze
+  # The library's exports, as src/export_list.txt lists them: each name and
+  # its arguments, one letter each as Win32API takes them ('-' for none).
+  EXPORT_LIST = File.readlines(File.expand_path('../../src/export_list.txt', __dir__))
+                    .grep_v(/\A\s*(#|\z)/)
+                    .to_h { |line| line.split.first(2) }
+                    .transform_values { |letters| letters == '-' ? '' : letters }
+                    .freeze
 
-  def test_all_fourteen_exports_bind_from_vellora_with_one_type_per_argument
+  def test_the_script_binds_every_export_of_the_list_with_its_argument_types
+    refute_empty EXPORT_LIST
+    assert_equal EXPORT_LIST, Vellora::IMPORTS
     Vellora::IMPORTS.each_key { |name| Vellora.api(name) }
-    assert_equal ARGUMENT_COUNTS.keys.sort, Win32API.bindings.map(&:name).sort
+    assert_equal EXPORT_LIST.keys.sort, Win32API.bindings.map(&:name).sort
     Win32API.bindings.each do |binding|
-      assert_equal 'vellora', binding.dll
-      assert_equal 'i', binding.export
-      assert_equal ARGUMENT_COUNTS[binding.name], binding.import.size, binding.name
-      pointers = (0...binding.import.size).select { |i| binding.import[i] == 'p' }
-      assert_equal POINTER_ARGUMENTS.fetch(binding.name, []), pointers, binding.name
-    end
-  end
-
-  def test_argument_counts_agree_with_the_library_export_list
-    entries = File.read(File.expand_path('../../src/exports.def', __dir__)).scan(/^\s*(\w+)@(\d+)/)
-    refute_empty entries
-    entries.each do |name, bytes|
-      assert Vellora::IMPORTS.key?(name), "#{name} is exported but the script does not bind it"
-      assert_equal bytes.to_i / 4, Vellora::IMPORTS[name].size, name
+      assert_equal ['vellora', EXPORT_LIST[binding.name], 'i'],
+                   [binding.dll, binding.import, binding.export], binding.name
     end
   end
 
@@ -148,11 +140,17 @@ class TestArguments < Minitest::Test
   end
 
   def test_blend_modes_outside_the_eight_are_refused_before_any_call
-    [:darken, 'lighten', 8, -1, -2**31].each do |mode|
-      assert_raises(ArgumentError) { @bitmap.blend_blt(0, 0, @other, nil, mode) }
-    end
-    [nil, 1.0].each do |mode|
-      assert_raises(TypeError) { @bitmap.blend_blt(0, 0, @other, nil, mode) }
+    names = ':normal, :add, :subtract, :multiply, :color_dodge, :color_burn, :screen, :overlay'
+    {
+      :darken => "ArgumentError: unknown blend mode :darken (use #{names} or 0..7)",
+      'lighten' => "ArgumentError: unknown blend mode :lighten (use #{names} or 0..7)",
+      8 => 'ArgumentError: unknown blend mode 8 (use 0..7)',
+      -1 => 'ArgumentError: unknown blend mode -1 (use 0..7)',
+      -2**31 => 'ArgumentError: unknown blend mode -2147483648 (use 0..7)',
+      nil => 'TypeError: blend mode must be a Symbol or 0..7, not NilClass',
+      1.0 => 'TypeError: blend mode must be a Symbol or 0..7, not Float'
+    }.each do |mode, text|
+      assert_error_text(text) { @bitmap.blend_blt(0, 0, @other, nil, mode) }
     end
     assert_empty Win32API.calls
   end
@@ -217,7 +215,9 @@ class TestArguments < Minitest::Test
     end
     @bitmap.save_png('a.png', 6, Vellora::PNG_FILTER_SUB | Vellora::PNG_FILTER_PAETH)
     assert_equal 0x90, Win32API.calls.last.args[3]
-    assert_raises(ArgumentError) { @bitmap.save_png('a.png', 6, :best) }
+    assert_error_text('ArgumentError: unknown PNG filter :best (use :none, :sub, :up, :average, :paeth or :all)') do
+      @bitmap.save_png('a.png', 6, :best)
+    end
     assert_equal 7, Win32API.calls.size
   end
 
@@ -230,9 +230,9 @@ class TestArguments < Minitest::Test
   end
 
   def test_save_png_refuses_paths_the_library_would_misread
-    assert_raises(ArgumentError) { @bitmap.save_png("a.png\0.txt") }
-    assert_raises(TypeError) { @bitmap.save_png(nil) }
-    assert_raises(TypeError) { @bitmap.save_png(:name) }
+    assert_error_text('ArgumentError: path must not contain a zero byte') { @bitmap.save_png("a.png\0.txt") }
+    assert_error_text('TypeError: path must be a String, not NilClass') { @bitmap.save_png(nil) }
+    assert_error_text('TypeError: path must be a String, not Symbol') { @bitmap.save_png(:name) }
     assert_empty Win32API.calls
   end
 
@@ -379,16 +379,22 @@ class TestStatuses < Minitest::Test
     end
   end
 
-  def test_second_bitmap_codes_name_the_source_or_the_mask
-    Win32API.respond('BlendBlt') { -546_100 }
-    error = assert_vellora_error(-546_100, 'BlendBlt') { @bitmap.blend_blt(0, 0, @other) }
-    assert_equal "BlendBlt failed (-546100): the source bitmap's handle is 0", error.message
+  # A resolution code names the bitmap it is about: the destination or the
+  # source of blend_blt, the mask of clip_mask (the second bitmap's codes are
+  # 100 lower), in the words of MESSAGES.
+  def test_resolution_codes_name_the_bitmap_they_are_about
+    run = { 'BlendBlt' => -> { @bitmap.blend_blt(0, 0, @other) }, 'ClipMask' => -> { @bitmap.clip_mask(@other) } }
+    subjects = {
+      ['BlendBlt', 0] => 'the destination bitmap', ['BlendBlt', 100] => 'the source bitmap',
+      ['ClipMask', 0] => 'the bitmap', ['ClipMask', 100] => 'the mask bitmap'
+    }
     RESOLUTION_CODES.each do |code|
-      first = Vellora.meaning(code, 'ClipMask')
-      assert_match(/\Athe bitmap/, first)
-      assert_equal first.sub('the bitmap', 'the mask bitmap'), Vellora.meaning(code - 100, 'ClipMask')
-      assert_equal first.sub('the bitmap', 'the source bitmap'), Vellora.meaning(code - 100, 'BlendBlt')
-      assert_equal first.sub('the bitmap', 'the destination bitmap'), Vellora.meaning(code, 'BlendBlt')
+      subjects.each do |(export, offset), subject|
+        status = code - offset
+        Win32API.respond(export) { status }
+        error = assert_vellora_error(status, export) { run[export].call }
+        assert_equal "#{export} failed (#{status}): #{MESSAGES[code].sub('the bitmap', subject)}", error.message
+      end
     end
   end
 

@@ -1,5 +1,7 @@
 #include "ops/kernels/instruction_set.h"
 
+#include <atomic>
+
 #if VELLORA_VECTOR_KERNELS
 #include <cpuid.h>
 #endif
@@ -60,9 +62,18 @@ const char* instruction_set_name(InstructionSet set) {
 }
 
 InstructionSet best_instruction_set() {
-  // Computed on first use and never changed: the same answer for every call.
-  static const InstructionSet best = detect_best();
-  return best;
+  // Found on first use and kept. A constant-initialised atomic needs no
+  // guard: a guarded static would link libstdc++'s lock, and with it the
+  // thread runtime, into a DLL that starts no thread (the imports test pins
+  // what is left). Threads whose first calls race each find the same answer
+  // from the processor's feature bits.
+  static std::atomic<int32_t> best{-1};
+  int32_t found = best.load(std::memory_order_relaxed);
+  if (found < 0) {
+    found = static_cast<int32_t>(detect_best());
+    best.store(found, std::memory_order_relaxed);
+  }
+  return static_cast<InstructionSet>(found);
 }
 
 }  // namespace vellora

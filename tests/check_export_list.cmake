@@ -1,0 +1,78 @@
+# Checks the copies of the export list against src/export_list.txt: the
+# declarations of include/vellora.h (each name, and each argument a 32-bit
+# integer or a pointer as the list's letter says) and the fuzzer's names.
+# exports.cpp is held to the header by its compiler (a C function declared
+# twice with different arguments does not compile), and the built library
+# to the list by check_exports.sh.
+#   cmake -DLIST=src/export_list.txt -DHEADER=include/vellora.h -DFUZZER=fuzz/fuzz_exports.cpp -P check_export_list.cmake
+cmake_minimum_required(VERSION 3.21)
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/export_list.cmake)
+vellora_read_export_list(${LIST} list)
+set(failures "")
+
+# The header: "VELLORA_API int32_t VELLORA_CALL Name(arguments);".
+file(READ ${HEADER} header)
+string(REGEX MATCHALL "VELLORA_API[ \t\n]+int32_t[ \t\n]+VELLORA_CALL[ \t\n]+[A-Za-z0-9_]+\\([^)]*\\)"
+       declarations "${header}")
+set(declared "")
+foreach(declaration IN LISTS declarations)
+  string(REGEX MATCH "([A-Za-z0-9_]+)\\(([^)]*)\\)" _ "${declaration}")
+  set(name ${CMAKE_MATCH_1})
+  string(REGEX REPLACE "[ \t\n]+" " " arguments "${CMAKE_MATCH_2}")
+  string(STRIP "${arguments}" arguments)
+  set(letters "")
+  if(NOT arguments STREQUAL "void")
+    string(REPLACE "," ";" arguments "${arguments}")
+    foreach(argument IN LISTS arguments)
+      if(argument MATCHES "\\*")
+        string(APPEND letters "p")
+      elseif(argument MATCHES "^ *int32_t ")
+        string(APPEND letters "i")
+      else()
+        string(APPEND letters "?")
+      endif()
+    endforeach()
+  endif()
+  list(APPEND declared ${name})
+  if(NOT name IN_LIST list_NAMES)
+    list(APPEND failures "vellora.h declares ${name}, which the export list does not have")
+  elseif(NOT letters STREQUAL "${list_${name}_ARGUMENTS}")
+    list(APPEND failures "vellora.h declares ${name}(${letters}), the export list (${list_${name}_ARGUMENTS})")
+  endif()
+endforeach()
+
+# The fuzzer: kExportNames = {"GetAddress", ...}.
+file(READ ${FUZZER} fuzzer)
+if(NOT fuzzer MATCHES "kExportNames = {([^}]*)}")
+  list(APPEND failures "no kExportNames = {...} in ${FUZZER}")
+endif()
+string(REGEX MATCHALL "\"[A-Za-z0-9_]+\"" fuzzed "${CMAKE_MATCH_1}")
+string(REPLACE "\"" "" fuzzed "${fuzzed}")
+
+set(declared_by "vellora.h")
+set(fuzzed_by "the fuzzer")
+foreach(copy IN ITEMS declared fuzzed)
+  foreach(name IN LISTS list_NAMES)
+    if(NOT name IN_LIST ${copy})
+      list(APPEND failures "the export list has ${name}, which ${${copy}_by} lacks")
+    endif()
+  endforeach()
+  list(LENGTH ${copy} copies)
+  list(REMOVE_DUPLICATES ${copy})
+  list(LENGTH ${copy} distinct)
+  if(NOT copies EQUAL distinct)
+    list(APPEND failures "${${copy}_by} names an export twice")
+  endif()
+endforeach()
+foreach(name IN LISTS fuzzed)
+  if(NOT name IN_LIST list_NAMES)
+    list(APPEND failures "the fuzzer calls ${name}, which the export list does not have")
+  endif()
+endforeach()
+
+if(failures)
+  list(JOIN failures "\n  " text)
+  message(FATAL_ERROR "the export list's copies differ from it:\n  ${text}")
+endif()
+list(LENGTH list_NAMES listed)
+message(STATUS "vellora.h and the fuzzer agree with the export list: ${listed} exports")
