@@ -117,18 +117,22 @@ struct Lanes;
 
 #define VELLORA_ISA sse2
 #define VELLORA_ISA_SET kSse2
+#define VELLORA_ISA_NARROW_MEAN 0
 #define VELLORA_ISA_SHARED_DIVISOR 0
 #include "vector_lanes.inc"
 #undef VELLORA_ISA_SHARED_DIVISOR
+#undef VELLORA_ISA_NARROW_MEAN
 #undef VELLORA_ISA
 #undef VELLORA_ISA_SET
 
 VELLORA_AVX2_BEGIN
 #define VELLORA_ISA avx2
 #define VELLORA_ISA_SET kAvx2
+#define VELLORA_ISA_NARROW_MEAN 1
 #define VELLORA_ISA_SHARED_DIVISOR 0
 #include "vector_lanes.inc"
 #undef VELLORA_ISA_SHARED_DIVISOR
+#undef VELLORA_ISA_NARROW_MEAN
 #undef VELLORA_ISA
 #undef VELLORA_ISA_SET
 VELLORA_AVX2_END
@@ -136,9 +140,11 @@ VELLORA_AVX2_END
 VELLORA_AVX512_BEGIN
 #define VELLORA_ISA avx512
 #define VELLORA_ISA_SET kAvx512
+#define VELLORA_ISA_NARROW_MEAN 1
 #define VELLORA_ISA_SHARED_DIVISOR 1
 #include "vector_lanes.inc"
 #undef VELLORA_ISA_SHARED_DIVISOR
+#undef VELLORA_ISA_NARROW_MEAN
 #undef VELLORA_ISA
 #undef VELLORA_ISA_SET
 VELLORA_AVX512_END
@@ -246,6 +252,30 @@ TEST(DivisionInLanes, SharedDivisorQuotientsAreExactForEveryDivisorThatOccurs) {
         if (::testing::Test::HasFatalFailure()) return;
       }
       cases.flush(divide, "shared quotient");
+    }
+  });
+}
+
+// The blur's narrow means, for every count a narrow window can have and
+// every colour sum of it.
+TEST(DivisionInLanes, NarrowMeansAreExactForEverySumOfEveryCount) {
+  for_each_vector_set([&](auto lanes) {
+    using L = decltype(lanes);
+    if constexpr (L::kNarrowMean) {
+      constexpr int kLanes16 = 2 * L::kCount;
+      for (uint32_t n = 1; n <= 256; ++n) {
+        uint16_t t[kLanes16], q[kLanes16];
+        for (uint32_t first = 0; first <= 255 * n; first += kLanes16) {
+          for (int k = 0; k < kLanes16; ++k) {
+            t[k] = static_cast<uint16_t>(
+                std::min<uint32_t>(first + static_cast<uint32_t>(k), 255 * n));
+          }
+          L::narrow_mean(t, n, q);
+          for (int k = 0; k < kLanes16; ++k) {
+            ASSERT_EQ(q[k], t[k] / n) << L::name() << " narrow mean of " << t[k] << " over " << n;
+          }
+        }
+      }
     }
   });
 }

@@ -252,6 +252,144 @@ inline void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* e
   }
 }
 
+// ---------------------------------------------------------------------------
+// Narrow sums. While every row a step gives up, takes in or holds is opaque
+// and the rows held stay at most kNarrowRowsMax, each column's colour sums are
+// plain sums of bytes, t <= 255 * 257 = 65,535, in 16-bit lanes: half the
+// width, twice the lanes of the weighted 32-bit sums, whose weights are 255
+// then (S = 255 t) and whose alpha sums are 255 times the rows held. The
+// step converts the sums where it enters or leaves such a run, and a run of
+// opaque steps (a snapshot of the screen) keeps them narrow throughout.
+//
+// Where they live: each colour's 16-bit sums in the first half of its own
+// 32-bit array, a run of 2 * kLanes32 columns as packus32 leaves them (the
+// two halves' four columns of each 128-bit lane side by side), the last
+// columns one a column; and, past the four arrays, in the spare record that
+// the walk zeroes with them, whether they are narrow and how many rows they
+// hold.
+inline constexpr uint32_t kNarrowRowsMax = 257;
+inline constexpr int kNarrowRun = 2 * kLanes32;
+
+struct ColumnSums {
+  uint32_t* wide[4];   // B * A, G * A, R * A, A: one word a column each
+  uint8_t* narrow[3];  // B, G, R: two bytes a column each, over wide[0 .. 2]
+  uint32_t* state;     // [0]: narrow or not; [1]: rows held while narrow
+};
+
+inline ColumnSums column_sums(uint32_t* sums, int32_t width) {
+  ColumnSums s;
+  for (int c = 0; c < 4; ++c)
+    s.wide[c] = sums + static_cast<size_t>(c) * static_cast<size_t>(width);
+  for (int c = 0; c < 3; ++c) s.narrow[c] = reinterpret_cast<uint8_t*>(s.wide[c]);
+  s.state = sums + 4 * static_cast<size_t>(width);
+  return s;
+}
+
+// The runs of kNarrowRun columns, and where the columns taken one at a time begin.
+inline int32_t narrow_runs_end(int32_t width) { return width - width % kNarrowRun; }
+
+inline uint16_t narrow_at(const uint8_t* narrow, int32_t c) {
+  uint16_t t;
+  std::memcpy(&t, narrow + 2 * static_cast<size_t>(c), sizeof t);
+  return t;
+}
+inline void set_narrow_at(uint8_t* narrow, int32_t c, uint32_t t) {
+  const auto value = static_cast<uint16_t>(t);
+  std::memcpy(narrow + 2 * static_cast<size_t>(c), &value, sizeof value);
+}
+
+// S = 255 t, so t = S / 255 exactly: S times the inverse of 255 modulo 2^32
+// (255 * 0xFEFEFEFF = 1 modulo 2^32). Each run's 16-bit sums overwrite 32-bit
+// ones that it or an earlier run has read: columns are taken in order.
+inline void to_narrow(const ColumnSums& s, int32_t width) {
+  constexpr uint32_t kInverse255 = 0xFEFEFEFFu;
+  const int32_t runs_end = narrow_runs_end(width);
+  for (int ch = 0; ch < 3; ++ch) {
+    const V inverse = set32(static_cast<int32_t>(kInverse255));
+    for (int32_t c = 0; c < runs_end; c += kNarrowRun) {
+      const V a = mullo32(load32(s.wide[ch] + c), inverse);
+      const V b = mullo32(load32(s.wide[ch] + c + kLanes32), inverse);
+      store(s.narrow[ch] + 2 * static_cast<size_t>(c), packus32(a, b));
+    }
+    for (int32_t c = runs_end; c < width; ++c) {
+      set_narrow_at(s.narrow[ch], c, s.wide[ch][c] * kInverse255);
+    }
+  }
+  s.state[0] = 1;
+  s.state[1] = s.wide[kAlpha][0] / 255;  // every row held is opaque
+}
+
+// The other way, S = 255 t and the alpha sums 255 times the rows held. Each
+// column's 32-bit sum overwrites 16-bit ones of itself and of later columns:
+// columns are taken from the last.
+inline void to_wide(const ColumnSums& s, int32_t width) {
+  const int32_t runs_end = narrow_runs_end(width);
+  for (int ch = 0; ch < 3; ++ch) {
+    for (int32_t c = width - 1; c >= runs_end; --c)
+      s.wide[ch][c] = 255u * narrow_at(s.narrow[ch], c);
+    for (int32_t c = runs_end - kNarrowRun; c >= 0; c -= kNarrowRun) {
+      const V t = load(s.narrow[ch] + 2 * static_cast<size_t>(c));
+      const V a = unpacklo16(t, zero()), b = unpackhi16(t, zero());
+      store32(s.wide[ch] + c, sub32(sll32<8>(a), a));
+      store32(s.wide[ch] + c + kLanes32, sub32(sll32<8>(b), b));
+    }
+  }
+  const uint32_t alpha_sum = 255 * s.state[1];
+  for (int32_t c = 0; c < width; ++c) s.wide[kAlpha][c] = alpha_sum;
+  s.state[0] = 0;
+}
+
+// Channel C of the pixels of a run of kNarrowRun columns, in the run's order.
+template <int C>
+inline V narrow_channel(const uint8_t* pixels) {
+  return packus32(channel<C>(load(pixels)), channel<C>(load(pixels + 4 * kLanes32)));
+}
+
+inline void narrow_step(const ColumnSums& s, const uint8_t* leaving, const uint8_t* entering,
+                        int32_t width, uint32_t count, uint8_t* out) {
+  const int32_t runs_end = narrow_runs_end(width);
+  const uint32_t multiplier = narrow_mean_multiplier(count);
+  const V n = set16(static_cast<int16_t>(count)), m = set16(static_cast<int16_t>(multiplier));
+  for (int32_t c = 0; c < runs_end; c += kNarrowRun) {
+    const size_t at = 4 * static_cast<size_t>(c);
+    V t[3];
+    for (int ch = 0; ch < 3; ++ch) t[ch] = load(s.narrow[ch] + 2 * static_cast<size_t>(c));
+    if (leaving != nullptr) {
+      t[0] = sub16(t[0], narrow_channel<0>(leaving + at));
+      t[1] = sub16(t[1], narrow_channel<1>(leaving + at));
+      t[2] = sub16(t[2], narrow_channel<2>(leaving + at));
+    }
+    if (entering != nullptr) {
+      t[0] = add16(t[0], narrow_channel<0>(entering + at));
+      t[1] = add16(t[1], narrow_channel<1>(entering + at));
+      t[2] = add16(t[2], narrow_channel<2>(entering + at));
+    }
+    for (int ch = 0; ch < 3; ++ch) store(s.narrow[ch] + 2 * static_cast<size_t>(c), t[ch]);
+    if (out == nullptr) continue;
+    // B | G << 8 and R | 255 << 8 in 16-bit lanes; interleaved, the pixels
+    // of the run's two halves in column order.
+    const V blue_green = or_(narrow_mean(t[0], n, m), sll16<8>(narrow_mean(t[1], n, m)));
+    const V red_alpha = or_(narrow_mean(t[2], n, m), set16(static_cast<int16_t>(0xFF00)));
+    store(out + at, unpacklo16(blue_green, red_alpha));
+    store(out + at + 4 * kLanes32, unpackhi16(blue_green, red_alpha));
+  }
+  for (int32_t c = runs_end; c < width; ++c) {
+    uint32_t column[4] = {0, 0, 0, 0};
+    for (int ch = 0; ch < 3; ++ch) {
+      uint32_t t = narrow_at(s.narrow[ch], c);
+      if (leaving != nullptr) t -= leaving[4 * static_cast<size_t>(c) + ch];
+      if (entering != nullptr) t += entering[4 * static_cast<size_t>(c) + ch];
+      set_narrow_at(s.narrow[ch], c, t);
+      column[ch] = t / count;
+    }
+    if (out == nullptr) continue;
+    uint8_t* pixel = out + 4 * static_cast<size_t>(c);
+    for (int ch = 0; ch < 3; ++ch) pixel[ch] = static_cast<uint8_t>(column[ch]);
+    pixel[kAlpha] = 255;
+  }
+  s.state[1] = s.state[1] - (leaving != nullptr ? 1 : 0) + (entering != nullptr ? 1 : 0);
+}
+
 }  // namespace VELLORA_ISA
 
 template <>
@@ -285,7 +423,20 @@ template <>
 void BlurColumnKernels<InstructionSet::VELLORA_ISA_SET>::column_step(
     uint32_t* sums, const uint8_t* leaving, const uint8_t* entering, int32_t width,
     const BlurColumnWindows& windows, uint8_t* out) {
-  if (windows.opaque) {
+  using namespace VELLORA_ISA;
+  const ColumnSums s = column_sums(sums, width);
+  // The rows held stay within count + 1 through the step.
+  const bool narrow = windows.opaque && windows.count + 1 <= kNarrowRowsMax;
+  if (narrow != (s.state[0] != 0)) {
+    if (narrow) {
+      to_narrow(s, width);
+    } else {
+      to_wide(s, width);
+    }
+  }
+  if (narrow) {
+    narrow_step(s, leaving, entering, width, windows.count, out);
+  } else if (windows.opaque) {
     VELLORA_ISA::column_step<true>(sums, leaving, entering, width, windows, out);
   } else {
     VELLORA_ISA::column_step<false>(sums, leaving, entering, width, windows, out);

@@ -159,6 +159,12 @@ inline V max32(V a, V b) { return _mm256_max_epi32(a, b); }  // signed
 // Lane k of the result is lane idx[k] of x (idx in 0..7).
 inline V permute32(V x, V idx) { return _mm256_permutevar8x32_epi32(x, idx); }
 inline V broadcast_last32(V x) { return permute32(x, set32(7)); }
+inline V mullo32(V a, V b) { return _mm256_mullo_epi32(a, b); }
+// 32-bit lanes of 0 .. 65,535 to 16-bit ones, a's and b's four of each
+// 128-bit lane side by side; unpacklo16 / unpackhi16 with zero undo it.
+inline V packus32(V a, V b) { return _mm256_packus_epi32(a, b); }
+inline V eq16(V a, V b) { return _mm256_cmpeq_epi16(a, b); }
+inline V max_u16(V a, V b) { return _mm256_max_epu16(a, b); }
 // Lane k gets x[0] + ... + x[k]: three steps of adding the lanes shifted up
 // by 1, 2 and 4 (the low 128-bit lane's top lanes carried into the high one).
 inline V inclusive_sum32(V x) {
@@ -174,6 +180,7 @@ inline V inclusive_sum32(V x) {
 inline constexpr bool kSharedDivisor = false;
 
 #include "ops/kernels/simd_derived.h"
+#include "ops/kernels/simd_narrow_mean.h"
 
 using SharedDivisor = V;
 inline V prepare_shared_divisor(V d) { return prepare_divisor(d); }

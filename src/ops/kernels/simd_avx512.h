@@ -180,6 +180,11 @@ inline V max32(V a, V b) { return _mm512_max_epi32(a, b); }  // signed
 // Lane k of the result is lane idx[k] of x (idx in 0..15).
 inline V permute32(V x, V idx) { return _mm512_permutexvar_epi32(idx, x); }
 inline V broadcast_last32(V x) { return permute32(x, set32(15)); }
+// 32-bit lanes of 0 .. 65,535 to 16-bit ones, a's and b's four of each
+// 128-bit lane side by side; unpacklo16 / unpackhi16 with zero undo it.
+inline V packus32(V a, V b) { return _mm512_packus_epi32(a, b); }
+inline V eq16(V a, V b) { return _mm512_movm_epi16(_mm512_cmpeq_epi16_mask(a, b)); }
+inline V max_u16(V a, V b) { return _mm512_max_epu16(a, b); }
 // Lane k gets x[0] + ... + x[k]: four steps of adding the lanes shifted up by
 // 1, 2, 4 and 8, zeros shifted in.
 inline V inclusive_sum32(V x) {
@@ -199,6 +204,7 @@ inline V normalizing_shift(V d) { return sub32(_mm512_lzcnt_epi32(d), set32(16))
 inline constexpr bool kSharedDivisor = true;
 
 #include "ops/kernels/simd_derived.h"
+#include "ops/kernels/simd_narrow_mean.h"
 #include "ops/kernels/simd_shared_divisor.h"
 
 }  // namespace vellora::avx512
