@@ -6,7 +6,8 @@
 # bounded run (about a minute, fixed seed) of the fuzzer over every export
 # (linux32-fuzz; scripts/fuzz.sh runs it longer); and, natively on every
 # machine, the kernels' test built for x86-64 (x86_64-kernels), which runs
-# every tier the processor has.
+# every tier the processor has, also under AddressSanitizer and UBSan
+# (x86_64-kernels-sanitize).
 #
 # On a machine whose kernel runs no i386 programs, set-up has qemu-user run
 # them (scripts/i386-emulation.sh), and the emulated run takes what the
@@ -99,15 +100,18 @@ fi
 # also where i386 programs run under an emulator that has fewer (qemu-user
 # has no AVX-512). The benchmark compares kernels on a machine that runs no
 # 32-bit code (scripts/bench.sh --x86-64).
-echo "=== x86_64-kernels"
-if build x86_64-kernels && ctest --preset x86_64-kernels; then :; else failed+=("x86_64-kernels"); fi
+for preset in x86_64-kernels x86_64-kernels-sanitize; do
+  echo "=== $preset"
+  if build "$preset" && ctest --preset "$preset"; then :; else failed+=("$preset"); fi
+done
 
 echo
 if [ "$mode" = native ]; then
-  echo "ran: linux32 linux32-sanitize linux32-no-sse2 win32 linux32-fuzz x86_64-kernels"
+  echo "ran: linux32 linux32-sanitize linux32-no-sse2 win32 linux32-fuzz x86_64-kernels" \
+    "x86_64-kernels-sanitize"
 else
   echo "ran under qemu-user: linux32 linux32-no-sse2; ran here: win32's tests that need no Wine;" \
-    "ran natively: x86_64-kernels"
+    "ran natively: x86_64-kernels x86_64-kernels-sanitize"
   wine_tests="$(ctest --test-dir build/win32 -N -L needs_wine | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' ')"
   echo "not run, labelled needs_wine (Wine does not run under the emulator): ${wine_tests:-none}"
   echo "built, not run: ${built_only[*]:-none} (too slow under the emulator)"

@@ -39,15 +39,14 @@
 // Code between these is compiled for AVX2 (AVX-512F, BW and CD) whatever the
 // build's baseline, and runs only where best_instruction_set() says kAvx2
 // (kAvx512) or better.
+// _Pragma takes one string literal, however long the line.
+// clang-format off
 #if defined(__clang__)
 #define VELLORA_AVX2_BEGIN \
   _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
 #define VELLORA_AVX2_END _Pragma("clang attribute pop")
-#define VELLORA_AVX512_BEGIN                                                               \
-  _Pragma(                                                                                 \
-      "clang attribute push(__attribute__((target(\"avx2,avx512f,avx512bw,avx512cd\"))), " \
-      "apply_to = "                                                                        \
-      "function)")
+#define VELLORA_AVX512_BEGIN \
+  _Pragma("clang attribute push(__attribute__((target(\"avx2,avx512f,avx512bw,avx512cd\"))), apply_to = function)")
 #define VELLORA_AVX512_END _Pragma("clang attribute pop")
 #else
 #define VELLORA_AVX2_BEGIN _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
@@ -56,6 +55,7 @@
   _Pragma("GCC push_options") _Pragma("GCC target(\"avx2,avx512f,avx512bw,avx512cd\")")
 #define VELLORA_AVX512_END _Pragma("GCC pop_options")
 #endif
+// clang-format on
 
 #include "ops/kernels/simd_avx2.h"
 #include "ops/kernels/simd_avx512.h"
