@@ -134,9 +134,11 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
 //             Cd * Ad / a), a quotient of at most 255; then Cn = Cd + Cs
 //             at most 255, or Cd - Cs at least 0; alpha = hi.
 // Every dividend is at most 255 times its divisor (a weighted mean of bytes,
-// or a byte scaled by lo / hi <= 1) and every divisor below 2^17, within
-// divide_shared; the three colours of a pixel share the divisor, which is
-// prepared once. Where a = 0 the destination is kept.
+// or a byte scaled by lo / hi <= 1) and every divisor below 2^17. Normal's
+// three colours share L, prepared once for divide_shared; add's and
+// subtract's hi is at most 255, where the restoring steps of
+// divide_small_quotient cost less than the shared divisor's preparation (so
+// measured with AVX-512). Where a = 0 the destination is kept.
 
 // The parts of the formulas that every color of a pixel shares.
 struct WeightedPixels {
@@ -144,7 +146,8 @@ struct WeightedPixels {
   V ws, wd;               // normal: the weights
   V scale_dst;            // add, subtract: Ad < a, the destination's color is scaled
   V lo;                   // add, subtract: the factor of the scaled color
-  SharedDivisor divisor;  // L (normal) or hi (add, subtract), prepared for all three colours
+  SharedDivisor divisor;  // normal: L, prepared for all three colours
+  V small_divisor;        // add, subtract: hi, prepared
   V alpha;                // the new alpha, in place
 };
 
@@ -163,7 +166,7 @@ inline WeightedPixels weighted_pixels(V s, V d, V opacity) {
     w.scale_dst = gt32(w.a, ad);
     w.lo = select(w.scale_dst, ad, w.a);
     const V hi = select(w.scale_dst, w.a, ad);
-    w.divisor = prepare_shared_divisor(hi);
+    w.small_divisor = prepare_divisor(hi);
     w.alpha = sll32<24>(hi);
   } else {
     static_assert(kNoFormulaFor<Mode>, "only modes 0..2 weigh straight colours");
@@ -180,7 +183,8 @@ inline V weighted_color(V s, V d, const WeightedPixels& w) {
     const V numerator = add32(mul32_small(cs, w.ws), mul32_small(cd, w.wd));
     cn = divide_shared(numerator, w.divisor);
   } else if constexpr (kBlendGroup<Mode> == BlendGroup::kScaledSum) {
-    const V scaled = divide_shared(mullo16(select(w.scale_dst, cd, cs), w.lo), w.divisor);
+    const V scaled =
+        divide_small_quotient_prepared(mullo16(select(w.scale_dst, cd, cs), w.lo), w.small_divisor);
     cn = add_or_subtract_lanes<Mode>(select(w.scale_dst, scaled, cd),
                                      select(w.scale_dst, cs, scaled));
   } else {
