@@ -133,22 +133,21 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
 //             (Cs * a / Ad where Ad >= a, which for Ad = a is Cs, else
 //             Cd * Ad / a), a quotient of at most 255; then Cn = Cd + Cs
 //             at most 255, or Cd - Cs at least 0; alpha = hi.
-// Every dividend is at most 255 times its divisor (a weighted mean of bytes,
-// or a byte scaled by lo / hi <= 1) and every divisor below 2^17. Normal's
-// three colours share L, prepared once for divide_shared; add's and
-// subtract's hi is at most 255, where the restoring steps of
-// divide_small_quotient cost less than the shared divisor's preparation (so
-// measured with AVX-512). Where a = 0 the destination is kept.
+// Every quotient is below 256 and every divisor below 2^17, within
+// divide_small_quotient; the divisor, which the three colours of a pixel
+// share, is prepared once. (The shared divisor of kernels/simd_shared_divisor.h
+// takes fewer instructions, but its prepared divisor holds four vectors,
+// which eight registers cannot keep beside the colours: in 32-bit code it
+// measured slower here.) Where a = 0 the destination is kept.
 
 // The parts of the formulas that every color of a pixel shares.
 struct WeightedPixels {
-  V a;                    // the effective source alpha
-  V ws, wd;               // normal: the weights
-  V scale_dst;            // add, subtract: Ad < a, the destination's color is scaled
-  V lo;                   // add, subtract: the factor of the scaled color
-  SharedDivisor divisor;  // normal: L, prepared for all three colours
-  V small_divisor;        // add, subtract: hi, prepared
-  V alpha;                // the new alpha, in place
+  V a;          // the effective source alpha
+  V ws, wd;     // normal: the weights
+  V scale_dst;  // add, subtract: Ad < a, the destination's color is scaled
+  V lo;         // add, subtract: the factor of the scaled color
+  V divisor;    // L (normal) or hi (add, subtract), prepared
+  V alpha;      // the new alpha, in place
 };
 
 template <BlendMode Mode>
@@ -160,13 +159,13 @@ inline WeightedPixels weighted_pixels(V s, V d, V opacity) {
   if constexpr (kBlendGroup<Mode> == BlendGroup::kWeightedMean) {
     w.wd = mullo16(sub32(set32(255), w.a), ad);
     const V l = add32(w.ws, w.wd);
-    w.divisor = prepare_shared_divisor(l);
+    w.divisor = prepare_divisor(l);
     w.alpha = sll32<24>(div255(l));
   } else if constexpr (kBlendGroup<Mode> == BlendGroup::kScaledSum) {
     w.scale_dst = gt32(w.a, ad);
     w.lo = select(w.scale_dst, ad, w.a);
     const V hi = select(w.scale_dst, w.a, ad);
-    w.small_divisor = prepare_divisor(hi);
+    w.divisor = prepare_divisor(hi);
     w.alpha = sll32<24>(hi);
   } else {
     static_assert(kNoFormulaFor<Mode>, "only modes 0..2 weigh straight colours");
@@ -181,10 +180,10 @@ inline V weighted_color(V s, V d, const WeightedPixels& w) {
   V cn;
   if constexpr (kBlendGroup<Mode> == BlendGroup::kWeightedMean) {
     const V numerator = add32(mul32_small(cs, w.ws), mul32_small(cd, w.wd));
-    cn = divide_shared(numerator, w.divisor);
+    cn = divide_small_quotient_prepared(numerator, w.divisor);
   } else if constexpr (kBlendGroup<Mode> == BlendGroup::kScaledSum) {
     const V scaled =
-        divide_small_quotient_prepared(mullo16(select(w.scale_dst, cd, cs), w.lo), w.small_divisor);
+        divide_small_quotient_prepared(mullo16(select(w.scale_dst, cd, cs), w.lo), w.divisor);
     cn = add_or_subtract_lanes<Mode>(select(w.scale_dst, scaled, cd),
                                      select(w.scale_dst, cs, scaled));
   } else {

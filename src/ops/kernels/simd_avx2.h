@@ -173,15 +173,14 @@ inline V inclusive_sum32(V x) {
   return add32(x, _mm256_permute2x128_si256(x, x, 0x08));
 }
 
-// The shared divisor's reciprocal wants its divisor normalised, and AVX2
-// counts no leading zeros: a binary search for them costs as much as the
-// multiplies save, so several dividends over one divisor take the restoring
-// steps, each on its own, as for SSE2 (every n < 256 d).
-inline constexpr bool kSharedDivisor = false;
-
 #include "ops/kernels/simd_derived.h"
 #include "ops/kernels/simd_narrow_mean.h"
 
+// Several dividends over one divisor (kernels/blur_channels_vector.h): the
+// shared divisor's reciprocal wants its divisor normalised, and AVX2 counts
+// no leading zeros, so here each dividend takes the restoring steps (every
+// n < 256 d); a binary search for the leading zeros measured as costly as the
+// multiplies save.
 using SharedDivisor = V;
 inline V prepare_shared_divisor(V d) { return prepare_divisor(d); }
 inline V divide_shared(V n, V prepared) { return divide_small_quotient_prepared(n, prepared); }

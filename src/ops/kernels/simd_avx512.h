@@ -201,8 +201,6 @@ inline V mullo32(V a, V b) { return _mm512_mullo_epi32(a, b); }
 // The leading zeros of d less 16 (AVX-512CD counts them).
 inline V normalizing_shift(V d) { return sub32(_mm512_lzcnt_epi32(d), set32(16)); }
 
-inline constexpr bool kSharedDivisor = true;
-
 #include "ops/kernels/simd_derived.h"
 #include "ops/kernels/simd_narrow_mean.h"
 #include "ops/kernels/simd_shared_divisor.h"

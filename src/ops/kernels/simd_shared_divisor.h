@@ -1,10 +1,10 @@
 // Truncating division of several dividends by one divisor per lane (the
-// three colours of a pixel over its weight), for a tier that counts leading
-// zeros and has per-lane shifts and 32-bit products (kSharedDivisor: AVX-512):
-// the divisor is prepared once, and each quotient then takes a multiply, a
-// shift and one correction, where the restoring steps of simd_derived.h take
-// eight steps each. Included by kernels/simd_avx512.h inside its namespace,
-// after simd_derived.h.
+// three colours of a blur window over its alpha sum), for a tier that counts
+// leading zeros and has per-lane shifts and 32-bit products (AVX-512): the
+// divisor is prepared once, and each quotient then takes a multiply, a shift
+// and one correction, where the restoring steps of simd_derived.h take eight
+// steps each. Included by kernels/simd_avx512.h inside its namespace, after
+// simd_derived.h.
 //
 // For d in 1 .. 2^19 - 1 (kDivisorMax, the blur's alpha sums, is the
 // largest) and n in 0 .. 255 d (every quotient at most 255):

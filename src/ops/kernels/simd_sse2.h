@@ -154,16 +154,6 @@ inline V division_step(V x, V d_minus_one) {
   return sub32(x, and_(gt32(x, d_minus_one), d_minus_one));
 }
 
-// No per-lane shifts nor 32-bit products: several dividends over one divisor
-// take the restoring steps of simd_derived.h, each on its own.
-inline constexpr bool kSharedDivisor = false;
-
 #include "ops/kernels/simd_derived.h"
-
-// Several dividends over one divisor: each by the restoring steps (every
-// n < 256 d).
-using SharedDivisor = V;
-inline V prepare_shared_divisor(V d) { return prepare_divisor(d); }
-inline V divide_shared(V n, V prepared) { return divide_small_quotient_prepared(n, prepared); }
 
 }  // namespace vellora::sse2
