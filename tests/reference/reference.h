@@ -26,9 +26,9 @@ uint8_t* pixel(const Pixels& image, int64_t x, int64_t y);
 // it is written, so dst and src may be the same pixel.
 void blend_pixel(uint8_t* dst, const uint8_t* src, int32_t mode, int32_t opacity);
 
-// Every pair of the area whose two pixels exist, columns from the left, each
-// column from the top; an opacity outside 0..255 acts as the nearer bound.
-// dst and src may share their bytes.
+// Every pair of the area whose two pixels exist, in the order BlendBlt's
+// contract gives (include/vellora.h); an opacity outside 0..255 acts as the
+// nearer bound. dst and src may share their bytes.
 void blend_blt(const Pixels& dst, const Pixels& src, int32_t dst_x, int32_t dst_y, int32_t src_x,
                int32_t src_y, int32_t area_width, int32_t area_height, int32_t mode,
                int32_t opacity);
