@@ -11,7 +11,6 @@
 #include <pixman.h>
 
 #include <cstdint>
-#include <deque>
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
@@ -36,19 +35,6 @@ struct Size {
   int32_t height;
 };
 
-std::deque<std::vector<uint8_t>> g_buffers;
-
-BitmapView make(Size s, Content content, uint32_t seed) {
-  std::vector<uint8_t>& bytes = g_buffers.emplace_back(size_t{4} * static_cast<size_t>(s.width) *
-                                                       static_cast<size_t>(s.height));
-  bench::fill(bytes.data(), s.width, s.height, content, seed);
-  return BitmapView{s.width, s.height, bytes.data()};
-}
-
-std::string size_name(const BitmapView& v) {
-  return std::to_string(v.width) + "x" + std::to_string(v.height);
-}
-
 size_t bytes_of(const BitmapView& v) { return static_cast<size_t>(vellora::byte_size(v)); }
 
 // Every tier the processor runs against `anchor`, named name/size/content/tier.
@@ -57,7 +43,7 @@ void add_against(const std::string& name, const std::string& content, const Bitm
                  Anchor anchor) {
   vellora::for_each_instruction_set_that_runs([&](InstructionSet set) {
     const std::string full =
-        name + "/" + size_name(a) + "/" + content + "/" + vellora::instruction_set_name(set);
+        name + "/" + bench::size_name(a) + "/" + content + "/" + vellora::instruction_set_name(set);
     bench::add(full, [a, op, anchor, set](benchmark::State& state) {
       bench::against_anchor(
           state, a.pixels, bytes_of(a), int64_t{a.width} * a.height, [&] { op(set); }, anchor);
@@ -100,15 +86,15 @@ void add_over(const std::string& content, const BitmapView& dst, const BitmapVie
 
 void register_all() {
   for (const Size size : {Size{640, 480}, Size{2048, 2048}}) {
-    const BitmapView screen = make(size, Content::kScreen, 3);
-    const BitmapView noise = make(size, Content::kNoise, 5);
+    const BitmapView screen = bench::kept_bitmap(size.width, size.height, Content::kScreen, 3);
+    const BitmapView noise = bench::kept_bitmap(size.width, size.height, Content::kNoise, 5);
     std::vector<int32_t> radii = {1, 2, 8};
     if (size.width == 2048) radii.push_back(1000);
     for (const int32_t radius : radii) {
       add_blur("opaque_screen", screen, radius);
       add_blur("translucent_noise", noise, radius);
     }
-    const BitmapView layer = make(size, Content::kLayer, 4);
+    const BitmapView layer = bench::kept_bitmap(size.width, size.height, Content::kLayer, 4);
     add_over("layer_on_opaque_screen", screen, layer);
     add_over("layer_on_translucent_noise", noise, layer);
   }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <random>
+#include <vector>
 
 namespace bench {
 
@@ -128,6 +130,18 @@ void fill(uint8_t* pixels, int32_t width, int32_t height, Content content, uint3
       }
     }
   }
+}
+
+vellora::BitmapView kept_bitmap(int32_t width, int32_t height, Content content, uint32_t seed) {
+  static std::deque<std::vector<uint8_t>> kept;
+  std::vector<uint8_t>& bytes =
+      kept.emplace_back(size_t{4} * static_cast<size_t>(width) * static_cast<size_t>(height));
+  fill(bytes.data(), width, height, content, seed);
+  return vellora::BitmapView{width, height, bytes.data()};
+}
+
+std::string size_name(const vellora::BitmapView& view) {
+  return std::to_string(view.width) + "x" + std::to_string(view.height);
 }
 
 }  // namespace bench

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "bitmap_view.h"
+
 namespace bench {
 
 enum class Content {
@@ -22,5 +24,10 @@ std::string name_of(Content content);
 // Fills width x height pixels, rows packed and stored bottom-up as the host
 // stores them. The same seed gives the same bytes.
 void fill(uint8_t* pixels, int32_t width, int32_t height, Content content, uint32_t seed);
+
+// A width x height bitmap filled so, kept for the whole run (the benchmarks
+// refer to it), and the name of its size ("640x480").
+vellora::BitmapView kept_bitmap(int32_t width, int32_t height, Content content, uint32_t seed);
+std::string size_name(const vellora::BitmapView& view);
 
 }  // namespace bench

@@ -12,7 +12,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -38,18 +37,6 @@ struct Size {
   int32_t width;
   int32_t height;
 };
-
-std::string size_name(Size s) { return std::to_string(s.width) + "x" + std::to_string(s.height); }
-
-// The buffers live for the whole run; benchmarks refer to them.
-std::deque<std::vector<uint8_t>> g_buffers;
-
-BitmapView make(Size s, Content content, uint32_t seed) {
-  std::vector<uint8_t>& bytes = g_buffers.emplace_back(size_t{4} * static_cast<size_t>(s.width) *
-                                                       static_cast<size_t>(s.height));
-  bench::fill(bytes.data(), s.width, s.height, content, seed);
-  return BitmapView{s.width, s.height, bytes.data()};
-}
 
 size_t bytes_of(const BitmapView& v) { return static_cast<size_t>(vellora::byte_size(v)); }
 
@@ -101,8 +88,8 @@ std::vector<NamedOperation> every_operation() {
 void add_variants(const std::string& name, const std::string& content, BitmapView a, BitmapView b,
                   const Operation& operation) {
   vellora::for_each_instruction_set_that_runs([&](InstructionSet set) {
-    const std::string full = name + "/" + size_name({a.width, a.height}) + "/" + content + "/" +
-                             vellora::instruction_set_name(set);
+    const std::string full =
+        name + "/" + bench::size_name(a) + "/" + content + "/" + vellora::instruction_set_name(set);
     bench::add(full, [a, b, operation, set](benchmark::State& state) {
       bench::against_memcpy(state, a.pixels, bytes_of(a), [&] { operation(a, b, set); });
     });
@@ -112,7 +99,8 @@ void add_variants(const std::string& name, const std::string& content, BitmapVie
 void register_all() {
   for (const Size size : {Size{640, 480}, Size{2048, 2048}}) {
     for (const Content content : {Content::kSprite, Content::kNoise}) {
-      const BitmapView a = make(size, content, 1), b = make(size, content, 2);
+      const BitmapView a = bench::kept_bitmap(size.width, size.height, content, 1),
+                       b = bench::kept_bitmap(size.width, size.height, content, 2);
       for (const NamedOperation& op : every_operation()) {
         add_variants(op.name, bench::name_of(content), a, b, op.run);
       }
@@ -122,10 +110,10 @@ void register_all() {
   // The workloads, each beside the same call on noise. The runtimes' screens
   // are 640 x 480 (VX Ace: 544 x 416); 2048 x 2048 is a large map or layer.
   for (const Size size : {Size{640, 480}, Size{544, 416}, Size{2048, 2048}}) {
-    const BitmapView screen = make(size, Content::kScreen, 3);
-    const BitmapView layer = make(size, Content::kLayer, 4);
-    const BitmapView noise = make(size, Content::kNoise, 5);
-    const BitmapView other_noise = make(size, Content::kNoise, 6);
+    const BitmapView screen = bench::kept_bitmap(size.width, size.height, Content::kScreen, 3);
+    const BitmapView layer = bench::kept_bitmap(size.width, size.height, Content::kLayer, 4);
+    const BitmapView noise = bench::kept_bitmap(size.width, size.height, Content::kNoise, 5);
+    const BitmapView other_noise = bench::kept_bitmap(size.width, size.height, Content::kNoise, 6);
     std::vector<int32_t> radii = {1, 2, 8};
     if (size.width == 2048) radii.push_back(1000);
     for (const int32_t radius : radii) {

@@ -286,16 +286,7 @@ inline void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* e
 
 }  // namespace VELLORA_ISA
 
-template <>
-bool BlurRowKernels<InstructionSet::VELLORA_ISA_SET>::pixels_opaque(const uint8_t* p, int32_t n) {
-  using namespace VELLORA_ISA;
-  const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
-  int32_t k = 0;
-  for (; k + kPixels <= n; k += kPixels) {
-    if (!all_set(eq32(and_(load(p + 4 * k), alpha_bits), alpha_bits))) return false;
-  }
-  return BlurRowKernels<InstructionSet::kPlain>::pixels_opaque(p + 4 * k, n - k);
-}
+#include "ops/kernels/blur_opaque_rows_vector.h"
 
 template <>
 void BlurRowKernels<InstructionSet::VELLORA_ISA_SET>::weighted_row_means(const uint8_t* row,
