@@ -35,7 +35,22 @@ const char* instruction_set_name(InstructionSet set) {
   return name;
 }
 
+#if defined(VELLORA_FUZZING)
+namespace {
+bool g_fuzzing_chose = false;
+InstructionSet g_fuzzing_choice = InstructionSet::kPlain;
+}  // namespace
+
+void choose_instruction_set_for_fuzzing(InstructionSet set) {
+  g_fuzzing_chose = true;
+  g_fuzzing_choice = set;
+}
+#endif
+
 InstructionSet best_instruction_set() {
+#if defined(VELLORA_FUZZING)
+  if (g_fuzzing_chose) return g_fuzzing_choice;
+#endif
   // Computed on first use and never changed: the same answer for every call.
   static const InstructionSet best = detect_best();
   return best;
