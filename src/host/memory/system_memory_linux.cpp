@@ -24,30 +24,10 @@ Answer ask(uintptr_t first, uintptr_t last, Access access, ProbePipe& pipe) {
 
 }  // namespace
 
-// A range of several pages is asked about in stages, so that a refusal costs
-// little and commits no memory: its last page first (a header that claims
-// more than the buffer holds usually runs into a hole there), then the whole
-// range for reading (which maps untouched anonymous pages to the shared zero
-// page and copies nothing), and only then, for write access, the last page
-// and the whole range for writing (which gives each page its own frame, the
-// memory the operation is about to write anyway). A single page is asked
-// once, with the access needed.
 Verdict system_check(uintptr_t first, uintptr_t last, Access access, CallMemory& memory) {
-  const uintptr_t last_page = last & ~(kPageSize - 1);
-  Answer answer = Answer::kYes;
-  const auto stage = [&](uintptr_t from, Access stage_access) {
-    if (answer == Answer::kYes) answer = ask(from, last, stage_access, memory.pipe);
-  };
-  if ((first & ~(kPageSize - 1)) == last_page) {
-    stage(first, access);
-  } else {
-    stage(last_page, Access::kRead);
-    stage(first, Access::kRead);
-    if (access == Access::kReadWrite) {
-      stage(last_page, Access::kReadWrite);
-      stage(first, Access::kReadWrite);
-    }
-  }
+  const Answer answer = ask_in_stages(
+      first, last, access,
+      [&](uintptr_t from, uintptr_t to, Access a) { return ask(from, to, a, memory.pipe); });
   if (answer == Answer::kNo) return Verdict::kInaccessible;
   if (answer == Answer::kCannotTell) return Verdict::kUnknown;
   // What the probes proved, whole pages, and nothing more.
