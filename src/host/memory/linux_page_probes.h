@@ -40,32 +40,31 @@ bool madvise_is_trusted();
 // when the pipe cannot be had. (pipe_probe.cpp)
 Answer copy_pages_through_pipe(ProbePipe& pipe, uintptr_t first, uintptr_t last, Access access);
 
-// A range of several pages is asked about in stages, so that a refusal costs
-// little and commits no memory: its last page first (a header that claims
-// more than the buffer holds usually runs into a hole there), then the whole
-// range for reading (which maps untouched anonymous pages to the shared zero
-// page and copies nothing), and only then, for write access, the last page
-// and the whole range for writing (which gives each page its own frame, the
-// memory the operation is about to write anyway). A single page is asked
-// once, with the access needed. ask(from, last, access) asks one way about
-// [from, last]; the first answer other than kYes ends the stages.
+// A range of more than kStagedPages pages is asked about in stages, so that
+// a refusal costs little and commits no memory: its last page first (a
+// header that claims more than the buffer holds usually runs into a hole
+// there), then the whole range for reading (which maps untouched anonymous
+// pages to the shared zero page and copies nothing), and only then, for
+// write access, the last page and the whole range for writing (which gives
+// each page its own frame, the memory the operation is about to write
+// anyway). A smaller range is asked once, with the access needed: a refusal
+// there commits 256 KiB at most, where the stages would cost a sound one
+// three more system calls, which would double the check of a sprite's rows.
+// ask(from, last, access) asks one way about [from, last]; the first answer
+// other than kYes ends the stages.
+inline constexpr uintptr_t kStagedPages = 64;
+
 template <typename Ask>
 Answer ask_in_stages(uintptr_t first, uintptr_t last, Access access, Ask&& ask) {
   const uintptr_t last_page = last & ~(kPageSize - 1);
-  Answer answer = Answer::kYes;
-  const auto stage = [&](uintptr_t from, Access stage_access) {
-    if (answer == Answer::kYes) answer = ask(from, last, stage_access);
-  };
-  if ((first & ~(kPageSize - 1)) == last_page) {
-    stage(first, access);
-  } else {
-    stage(last_page, Access::kRead);
-    stage(first, Access::kRead);
-    if (access == Access::kReadWrite) {
-      stage(last_page, Access::kReadWrite);
-      stage(first, Access::kReadWrite);
-    }
+  if (last_page - (first & ~(kPageSize - 1)) < kStagedPages * kPageSize) {
+    return ask(first, last, access);
   }
+  Answer answer = ask(last_page, last, Access::kRead);
+  if (answer == Answer::kYes) answer = ask(first, last, Access::kRead);
+  if (access == Access::kRead) return answer;
+  if (answer == Answer::kYes) answer = ask(last_page, last, Access::kReadWrite);
+  if (answer == Answer::kYes) answer = ask(first, last, Access::kReadWrite);
   return answer;
 }
 
