@@ -26,6 +26,10 @@
 #include "timing.h"
 #include "vellora.h"
 
+#if defined(__linux__)
+#include "host/memory/linux_page_probes.h"
+#endif
+
 namespace {
 
 using bench::Content;
@@ -111,6 +115,30 @@ void png_against_libpng(benchmark::State& state, hostsim::Bitmap& bitmap, int32_
   state.counters["ratio"] = save_seconds / libpng_seconds;
   state.SetLabel("x libpng");
 }
+
+#if defined(__linux__)
+// The memory check of one whole buffer, in the stages every check takes,
+// asked one way only: madvise's populate advice, or a byte of each page
+// through a pipe that the call opens once, as an export call does.
+void check_one_way(benchmark::State& state, hostsim::Bitmap& bitmap, bool through_pipe,
+                   vellora::host::Access access) {
+  using namespace vellora::host;
+  if (!through_pipe && !madvise_is_trusted()) {
+    state.SkipWithError("madvise answers yes for any page here (an emulator)");
+    return;
+  }
+  const auto first = reinterpret_cast<uintptr_t>(hostsim::pixels_of(bitmap));
+  const uintptr_t last = first + bytes_of(bitmap) - 1;
+  against_memcpy(state, bitmap, [&] {
+    ProbePipe pipe;
+    const Answer answer =
+        ask_in_stages(first, last, access, [&](uintptr_t f, uintptr_t l, Access a) {
+          return through_pipe ? copy_pages_through_pipe(pipe, f, l, a) : populate_pages(f, l, a);
+        });
+    if (answer != Answer::kYes) state.SkipWithError("the check refused a sound buffer");
+  });
+}
+#endif
 
 // The bitmaps and buffers live for the whole run; benchmarks refer to them.
 std::vector<hostsim::BitmapPtr> g_bitmaps;
@@ -218,6 +246,19 @@ void register_all() {
         add("BlendBlt_resolve_only" + tail + "/export", [&a, ha, hb, w, h](benchmark::State& s) {
           against_memcpy(s, a, [ha, hb, w, h] { BlendBlt(ha, 0, 0, hb, 0, 0, w, h, 8, 200); });
         });
+#if defined(__linux__)
+        // The check of the whole buffer on each of the two ways.
+        for (const bool pipe : {false, true}) {
+          for (const auto access :
+               {vellora::host::Access::kRead, vellora::host::Access::kReadWrite}) {
+            const std::string name =
+                std::string("Check_") + (pipe ? "pipe" : "madvise") +
+                (access == vellora::host::Access::kRead ? "_read" : "_read_write");
+            add(name + tail + "/internal",
+                [&a, pipe, access](benchmark::State& s) { check_one_way(s, a, pipe, access); });
+          }
+        }
+#endif
       }
     }
   }

@@ -7,13 +7,23 @@
 // the sizes in the host's headers. A mismatch prints the call and aborts, and
 // libFuzzer keeps the input.
 //
-// Allocation failures: the program is linked with malloc, calloc and realloc
-// wrapped (--wrap), and libpng and zlib are linked in statically, so that the
-// driver can make the n-th allocation of a chosen call fail, or any allocation
-// above kAllocationLimit (a resize to 23170 x 23170 runs out of memory instead
-// of taking 2 GiB). The leak checker then covers those paths as well.
+// Allocation failures: the program is linked with malloc, calloc, realloc and
+// free wrapped (--wrap), and libpng and zlib are linked in statically, so that
+// the driver can make the n-th allocation of a chosen call fail, or any
+// allocation above kAllocationLimit (a resize to 23170 x 23170 runs out of
+// memory instead of taking 2 GiB). The leak checker then covers those paths
+// as well.
+//
+// Each input runs the exports on one of the instruction sets the processor
+// runs, the input's choice.
+//
+// Built for x86-64 (the x86_64-fuzz preset), the host's records and buffers
+// must lie below 4 GiB, where a 32-bit host has all of its memory: hostsim
+// places its records there, and every pixel buffer, the driver's and those
+// the library allocates during a call, comes from a low arena (below).
 #include <fuzzer/FuzzedDataProvider.h>
 #include <png.h>
+#include <sanitizer/asan_interface.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -31,6 +41,7 @@
 #include <vector>
 
 #include "hostsim.h"
+#include "ops/instruction_set.h"
 #include "reference/reference.h"
 #include "vellora.h"
 
@@ -42,10 +53,91 @@ using reference::Pixels;
 extern "C" void* __real_malloc(size_t size);
 extern "C" void* __real_calloc(size_t count, size_t size);
 extern "C" void* __real_realloc(void* block, size_t size);
+extern "C" void __real_free(void* block);
 
 namespace {
 
 constexpr size_t kAllocationLimit = size_t{8} << 20;
+
+[[noreturn]] void fail(const char* format, ...);
+
+// Whether pixel buffers must be placed below 4 GiB by the driver.
+constexpr bool kWideAddresses = UINTPTR_MAX > UINT32_MAX;
+#if UINTPTR_MAX > UINT32_MAX
+constexpr int kBelow4GiB = MAP_32BIT;
+#else
+constexpr int kBelow4GiB = 0;
+#endif
+
+// The low arena of a 64-bit build: 512 MiB in the low 2 GiB, handed out in
+// order and never reused within an input, so that a block used after its
+// release is still poisoned for AddressSanitizer, as are the 64 bytes on
+// either side of every block (the heap's redzones, which this memory lacks).
+// Emptied between inputs, when every block must have been released: one that
+// is not is a leak, which the leak checker cannot see here.
+class LowArena {
+ public:
+  bool owns(const void* p) const {
+    const auto* b = static_cast<const uint8_t*>(p);
+    return base_ != nullptr && b >= base_ && b < base_ + kBytes;
+  }
+
+  void* allocate(size_t size) {
+    if (base_ == nullptr) reserve();
+    const size_t payload = (size + 15) & ~size_t{15};
+    if (kBytes - used_ < payload + 2 * kRedzone) fail("the low arena is used up");
+    uint8_t* block = base_ + used_ + kRedzone;
+    used_ += payload + 2 * kRedzone;
+    store_size(block, size);
+    ASAN_UNPOISON_MEMORY_REGION(block, size);
+    ++live_;
+    return block;
+  }
+
+  size_t size_of(const void* p) const { return load_size(p); }
+
+  void release(void* p) {
+    ASAN_POISON_MEMORY_REGION(p, size_of(p));
+    --live_;
+  }
+
+  void empty() {
+    if (live_ != 0) fail("%zu blocks of the low arena were never released", live_);
+    if (used_ > 0) madvise(base_, used_, MADV_DONTNEED);
+    used_ = 0;
+  }
+
+ private:
+  static constexpr size_t kBytes = size_t{512} << 20;
+  static constexpr size_t kRedzone = 64;
+
+  // A block's size, kept in its poisoned left redzone, where only the arena
+  // may reach.
+  __attribute__((no_sanitize("address"))) static void store_size(uint8_t* block, size_t size) {
+    *reinterpret_cast<size_t*>(block - sizeof size) = size;
+  }
+  __attribute__((no_sanitize("address"))) static size_t load_size(const void* block) {
+    return *reinterpret_cast<const size_t*>(static_cast<const uint8_t*>(block) - sizeof(size_t));
+  }
+
+  void reserve() {
+    void* p = mmap(nullptr, kBytes, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | kBelow4GiB, -1, 0);
+    if (p == MAP_FAILED) fail("no low arena");
+    base_ = static_cast<uint8_t*>(p);
+    ASAN_POISON_MEMORY_REGION(base_, kBytes);
+  }
+
+  uint8_t* base_ = nullptr;
+  size_t used_ = 0;
+  size_t live_ = 0;
+};
+LowArena low_arena;
+
+// A pixel buffer for the driver: below 4 GiB in every build.
+void* low_malloc(size_t size) {
+  return kWideAddresses ? low_arena.allocate(size) : __real_malloc(size);
+}
 
 // Armed only around one export call, and only on the thread that makes it.
 struct AllocationFaults {
@@ -65,15 +157,41 @@ bool refuse(size_t size) {
 
 }  // namespace
 
-extern "C" void* __wrap_malloc(size_t size) { return refuse(size) ? nullptr : __real_malloc(size); }
+// During an export call, a 64-bit build takes every allocation from the low
+// arena: the library's resize installs what its calloc returns.
+extern "C" void* __wrap_malloc(size_t size) {
+  if (refuse(size)) return nullptr;
+  return kWideAddresses && faults.armed ? low_arena.allocate(size) : __real_malloc(size);
+}
 
 extern "C" void* __wrap_calloc(size_t count, size_t size) {
   const size_t bytes = count != 0 && size > SIZE_MAX / count ? SIZE_MAX : count * size;
-  return refuse(bytes) ? nullptr : __real_calloc(count, size);
+  if (refuse(bytes)) return nullptr;
+  if (!kWideAddresses || !faults.armed) return __real_calloc(count, size);
+  void* block = low_arena.allocate(bytes);
+  std::memset(block, 0, bytes);
+  return block;
 }
 
 extern "C" void* __wrap_realloc(void* block, size_t size) {
-  return refuse(size) ? nullptr : __real_realloc(block, size);
+  if (refuse(size)) return nullptr;
+  if (!low_arena.owns(block) && !(kWideAddresses && faults.armed && block == nullptr)) {
+    return __real_realloc(block, size);
+  }
+  void* moved = low_arena.allocate(size);
+  if (block != nullptr) {
+    std::memcpy(moved, block, std::min(size, low_arena.size_of(block)));
+    low_arena.release(block);
+  }
+  return moved;
+}
+
+extern "C" void __wrap_free(void* block) {
+  if (low_arena.owns(block)) {
+    low_arena.release(block);
+  } else {
+    __real_free(block);
+  }
 }
 
 // A refused allocation must come back as null, not end the run.
@@ -89,7 +207,8 @@ char current_call[512];
 [[noreturn]] void fail(const char* format, ...) {
   std::va_list args;
   va_start(args, format);
-  std::printf("fuzz_exports: FAILED in %s: ", current_call);
+  std::printf("fuzz_exports: FAILED in %s on the %s kernels: ", current_call,
+              vellora::instruction_set_name(vellora::best_instruction_set()));
   std::vprintf(format, args);
   std::printf("\n");
   va_end(args);
@@ -134,9 +253,22 @@ constexpr std::array<const char*, kExportCount> kExportNames = {
     "Blur",         "Mosaic",       "PngSaveA",   "PngSave",    "ClipMask",
     "GetPixelData", "SetPixelData", "ChangeSize", "GetGameHWND"};
 
+// The instruction sets this processor runs, slowest first: each input runs
+// on one of them.
+const std::vector<vellora::InstructionSet>& runnable_sets() {
+  static const std::vector<vellora::InstructionSet> sets = [] {
+    std::vector<vellora::InstructionSet> list;
+    vellora::for_each_instruction_set_that_runs(
+        [&](vellora::InstructionSet set) { list.push_back(set); });
+    return list;
+  }();
+  return sets;
+}
+
 struct Figures {
   std::string run;  // the seed and corpus directories, as libFuzzer was given them
   uint64_t inputs;
+  std::vector<uint64_t> inputs_by_set;  // as runnable_sets() lists them
   uint64_t calls[kExportCount];
   uint64_t succeeded[kExportCount];
   uint64_t refused_allocations;
@@ -158,6 +290,10 @@ void print_figures() {
     std::printf("fuzz_exports:   %-13s %10" PRIu64 " calls, %10" PRIu64 " succeeded\n",
                 kExportNames[e], figures.calls[e], figures.succeeded[e]);
   }
+  for (size_t i = 0; i < figures.inputs_by_set.size(); ++i) {
+    std::printf("fuzz_exports:   %10" PRIu64 " inputs on the %s kernels\n",
+                figures.inputs_by_set[i], vellora::instruction_set_name(runnable_sets()[i]));
+  }
   std::fflush(stdout);
 }
 
@@ -167,22 +303,45 @@ void print_figures() {
 constexpr size_t kPage = 4096;
 
 // Pages, from a fixed base: 0 read-write (objects and headers cut off by page
-// 1), 1 unmapped, 2 read-write (pixel buffers that run into page 3),
-// 3 unmapped, 4 read-only (pixel buffers), 5 read-only (headers, records),
-// 6 unmapped.
+// 1), 1 unmapped; then for each slot a read-write page between two unmapped
+// spans, each longer than any buffer a slot gets, for the buffers that run
+// from the page into the span after it or from the span before it into the
+// page (one page per slot, so that what one slot's buffer is written with
+// never lands in another's, and no row of such a buffer lies on mapped
+// memory but the slot's page); then a read-only page (pixel buffers, shared:
+// nothing can write them), a read-only page (headers, records) and an
+// unmapped page.
+constexpr int kMaxSlots = 4;
+constexpr int kMaxSide = 260;  // Input::side()
+constexpr int kSpanPages = 70;
+static_assert(kSpanPages * kPage >= size_t{4} * kMaxSide * kMaxSide);
+constexpr int kSlotPages = kSpanPages + 1 + kSpanPages;
+constexpr int kReadOnlyPixelsPage = 2 + kMaxSlots * kSlotPages;
+constexpr int kReadOnlyRecordsPage = kReadOnlyPixelsPage + 1;
+constexpr int kPageCount = kReadOnlyRecordsPage + 2;
+
+// The read-write page of slot `index`, between its two unmapped spans.
+int page_of_slot(int index) { return 2 + index * kSlotPages + kSpanPages; }
+
 struct Pages {
   uint8_t* base;
   uint8_t* page(int i) const { return base + i * kPage; }
 };
 
 Pages make_pages() {
-  void* p = mmap(nullptr, 7 * kPage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void* p = mmap(nullptr, kPageCount * kPage, PROT_READ | PROT_WRITE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | kBelow4GiB, -1, 0);
   if (p == MAP_FAILED) {
     std::printf("fuzz_exports: no pages\n");
     std::abort();
   }
   Pages pages{static_cast<uint8_t*>(p)};
-  for (int i : {1, 3, 6}) mprotect(pages.page(i), kPage, PROT_NONE);
+  mprotect(pages.page(1), kPage, PROT_NONE);
+  for (int i = 0; i < kMaxSlots; ++i) {
+    mprotect(pages.page(page_of_slot(i) - kSpanPages), kSpanPages * kPage, PROT_NONE);
+    mprotect(pages.page(page_of_slot(i) + 1), kSpanPages * kPage, PROT_NONE);
+  }
+  mprotect(pages.page(kPageCount - 1), kPage, PROT_NONE);
   return pages;
 }
 
@@ -192,7 +351,8 @@ const Pages& pages() {
 }
 
 void set_read_only_pages_writable(bool writable) {
-  mprotect(pages().page(4), 2 * kPage, writable ? PROT_READ | PROT_WRITE : PROT_READ);
+  mprotect(pages().page(kReadOnlyPixelsPage), 2 * kPage,
+           writable ? PROT_READ | PROT_WRITE : PROT_READ);
 }
 
 uint32_t address_of(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
@@ -205,7 +365,7 @@ constexpr size_t kGuard = 32;
 uint8_t guard_byte(size_t i) { return static_cast<uint8_t>(0xA5 ^ (i * 29)); }
 
 uint8_t* guarded_block(const uint8_t* payload, size_t bytes) {
-  auto* block = static_cast<uint8_t*>(std::malloc(kGuard + bytes + kGuard));
+  auto* block = static_cast<uint8_t*>(low_malloc(kGuard + bytes + kGuard));
   if (block == nullptr) fail("driver out of memory");
   for (size_t i = 0; i < kGuard; ++i) block[i] = block[kGuard + bytes + i] = guard_byte(i);
   if (bytes > 0) std::memcpy(block + kGuard, payload, bytes);
@@ -238,7 +398,8 @@ enum class Kind : uint8_t {
   kNoPixels,        // width or height 0 or less
   kOversized,       // width * height * 4 beyond INT32_MAX
   kNullPixels,      // sizes positive, pixels pointer null
-  kUnmappedPixels,  // the buffer runs into (or lies in) an unmapped page
+  kUnmappedPixels,  // the buffer runs into (or lies in) an unmapped span
+  kUnmappedStart,   // the buffer starts in an unmapped span
   kReadOnlyPixels,  // the buffer is mapped read-only
   kReadOnlyHeader,  // sound, but biWidth and biHeight cannot be written
   kReadOnlyRecord,  // sound, but the pixels pointer cannot be written
@@ -257,7 +418,11 @@ struct Slot {
   uint8_t* block = nullptr;
   bool guarded = false;
   uint8_t* pixels = nullptr;   // the pixels pointer as installed
-  std::vector<uint8_t> model;  // what the mapped bytes at `pixels` must hold
+  std::vector<uint8_t> model;  // what the bytes at `pixels` must hold
+  // The bytes of the model that exist: [mapped_first, mapped_end); the rest
+  // lie in an unmapped span.
+  size_t mapped_first = 0;
+  size_t mapped_end = 0;
 };
 
 bool has_pixels(const Slot& s) { return s.width > 0 && s.height > 0; }
@@ -394,6 +559,7 @@ struct Input {
 
 void install_guarded(Slot& s, std::vector<uint8_t> payload) {
   s.model = std::move(payload);
+  s.mapped_end = s.model.size();
   s.block = guarded_block(s.model.data(), s.model.size());
   s.guarded = true;
   s.pixels = s.block + kGuard;
@@ -515,11 +681,32 @@ Slot make_slot(Input& in, int index) {
       s.model.clear();
       return s;
     case Kind::kUnmappedPixels: {
-      // The first `mapped` bytes of the buffer are mapped, the rest are not.
+      // The first bytes of the buffer lie at the end of the slot's page, the
+      // rest (one byte at least) in the span after it; often whole rows.
       const size_t bytes = payload.size();
-      const size_t mapped = in.data.ConsumeIntegralInRange<size_t>(0, std::min(bytes - 1, kPage));
-      s.pixels = p.page(3) - mapped;
-      s.model.assign(s.pixels, s.pixels + mapped);
+      s.mapped_end = in.data.ConsumeIntegralInRange<size_t>(0, std::min(bytes - 1, kPage));
+      if (in.data.ConsumeBool()) s.mapped_end -= s.mapped_end % (size_t{4} * s.width);
+      s.pixels = p.page(page_of_slot(index) + 1) - s.mapped_end;
+      std::memcpy(s.pixels, payload.data(), s.mapped_end);
+      s.model = std::move(payload);
+      hostsim::set_pixels_pointer(*s.bitmap, s.pixels);
+      return s;
+    }
+    case Kind::kUnmappedStart: {
+      // The last bytes of the buffer lie at the start of the slot's page, the
+      // rest (one byte at least) in the span before it.
+      const size_t bytes = payload.size();
+      s.mapped_first =
+          in.data.ConsumeIntegralInRange<size_t>(bytes > kPage ? bytes - kPage : 1, bytes);
+      const size_t row = size_t{4} * s.width;
+      if (in.data.ConsumeBool() && s.mapped_first % row != 0) {
+        s.mapped_first += row - s.mapped_first % row;  // whole rows, the last one at least
+      }
+      s.mapped_end = bytes;
+      s.pixels = p.page(page_of_slot(index)) - s.mapped_first;
+      std::memcpy(s.pixels + s.mapped_first, payload.data() + s.mapped_first,
+                  bytes - s.mapped_first);
+      s.model = std::move(payload);
       hostsim::set_pixels_pointer(*s.bitmap, s.pixels);
       return s;
     }
@@ -531,13 +718,14 @@ Slot make_slot(Input& in, int index) {
         s.height = (s.height + 1) / 2;
       }
       hostsim::set_header_dimensions(*s.bitmap, s.width, s.height);
-      s.pixels = p.page(4);
+      s.pixels = p.page(kReadOnlyPixelsPage);
       s.model.assign(s.pixels, s.pixels + size_t{4} * s.width * s.height);
+      s.mapped_end = s.model.size();
       hostsim::set_pixels_pointer(*s.bitmap, s.pixels);
       return s;
     }
     case Kind::kReadOnlyHeader:
-      hostsim::move_info_header(*s.bitmap, p.page(5) + 64 * index);
+      hostsim::move_info_header(*s.bitmap, p.page(kReadOnlyRecordsPage) + 64 * index);
       break;
     default:
       break;
@@ -545,7 +733,7 @@ Slot make_slot(Input& in, int index) {
 
   install_guarded(s, std::move(payload));
   if (s.kind == Kind::kReadOnlyRecord) {
-    hostsim::move_bitmap_record(*s.bitmap, p.page(5) + 2048 + 64 * index);
+    hostsim::move_bitmap_record(*s.bitmap, p.page(kReadOnlyRecordsPage) + 2048 + 64 * index);
   }
   return s;
 }
@@ -584,15 +772,29 @@ int32_t expected_resolution(const Slot& s) {
   }
 }
 
-bool buffer_usable(const Slot& s, bool write) {
+// Image rows first .. end - 1 of a clipped area; empty when end <= first.
+struct Rows {
+  int64_t first;
+  int64_t end;
+};
+
+bool any(const Rows& rows) { return rows.first < rows.end; }
+
+// Whether the rows of a slot with pixels can be touched (written too, if
+// `write`): the check proves the bytes of exactly those rows.
+bool rows_usable(const Slot& s, const Rows& rows, bool write) {
   switch (s.kind) {
     case Kind::kNullPixels:
-    case Kind::kUnmappedPixels:
       return false;
     case Kind::kReadOnlyPixels:
       return !write;
-    default:
-      return true;
+    default: {
+      // Stored bottom-up, the rows' bytes run from where image row end - 1
+      // starts to where image row first ends.
+      const int64_t row = int64_t{4} * s.width;
+      return (s.height - rows.end) * row >= static_cast<int64_t>(s.mapped_first) &&
+             (s.height - rows.first) * row <= static_cast<int64_t>(s.mapped_end);
+    }
   }
 }
 
@@ -610,28 +812,31 @@ int32_t expected_sized(Slot& s, Pixels* view) {
   return VELLORA_OK;
 }
 
-// The gate of the pixel operations: the whole buffer must be usable.
+// The gate of the operations that touch every pixel: the whole buffer must
+// be usable.
 int32_t expected_gate(Slot& s, bool write, Pixels* view) {
   const int32_t status = expected_sized(s, view);
   if (status != VELLORA_OK || view->width == 0) return status;
-  return buffer_usable(s, write) ? VELLORA_OK : ERR_BAD_PIXEL_BUFFER;
+  return rows_usable(s, Rows{0, s.height}, write) ? VELLORA_OK : ERR_BAD_PIXEL_BUFFER;
 }
 
-// Whether a blend's area holds a pair at all: offsets i with 0 <= i < n,
-// 0 <= d + i < dst_size and 0 <= s + i < src_size, on both axes.
-bool blend_has_pairs(const Pixels& dst, const Pixels& src, const int32_t a[8]) {
-  const auto axis = [](int64_t d, int64_t s, int64_t n, int64_t dst_size, int64_t src_size) {
-    return std::max({int64_t{0}, -d, -s}) < std::min({n, dst_size - d, src_size - s});
-  };
-  return axis(a[0], a[2], a[4], dst.width, src.width) &&
-         axis(a[1], a[3], a[5], dst.height, src.height);
+// A blend's pairs on one axis: offsets i with 0 <= i < n, 0 <= d + i <
+// dst_size and 0 <= s + i < src_size; the destination's and the source's
+// rows (or columns) they cover.
+void blend_axis(int64_t d, int64_t s, int64_t n, int64_t dst_size, int64_t src_size, Rows* dst,
+                Rows* src) {
+  const int64_t lo = std::max({int64_t{0}, -d, -s});
+  const int64_t hi = std::min({n, dst_size - d, src_size - s});
+  *dst = Rows{d + lo, d + hi};
+  *src = Rows{s + lo, s + hi};
 }
 
-// The PNG save's gate: the sizes stay as they are, the buffer is bounded.
+// The PNG save's gate: the sizes stay as they are, the whole buffer is read.
 int32_t expected_bounded(const Slot& s) {
   const int32_t status = expected_resolution(s);
   if (status != VELLORA_OK) return status;
-  if (has_pixels(s) && (!byte_size_fits(s.width, s.height) || !buffer_usable(s, false))) {
+  if (has_pixels(s) &&
+      (!byte_size_fits(s.width, s.height) || !rows_usable(s, Rows{0, s.height}, false))) {
     return ERR_BAD_PIXEL_BUFFER;
   }
   return VELLORA_OK;
@@ -652,8 +857,10 @@ void check_slots(const std::vector<Slot>& slots) {
       fail("bitmap %zu's header says %" PRId32 " x %" PRId32 ", expected %" PRId32 " x %" PRId32, i,
            width, height, s.width, s.height);
     }
-    if (!s.model.empty() && std::memcmp(s.pixels, s.model.data(), s.model.size()) != 0) {
-      size_t at = 0;
+    const size_t first = s.mapped_first;
+    if (s.mapped_end > first &&
+        std::memcmp(s.pixels + first, s.model.data() + first, s.mapped_end - first) != 0) {
+      size_t at = first;
       while (s.pixels[at] == s.model[at]) ++at;
       fail("bitmap %zu (%" PRId32 " x %" PRId32 ") differs at byte %zu: %u, expected %u", i,
            s.width, s.height, at, s.pixels[at], s.model[at]);
@@ -691,7 +898,7 @@ int32_t call_export(Export e, int fail_at, Call&& call) {
 // library may free it.
 void unguard(Slot& s) {
   if (s.block == nullptr || !s.guarded) return;
-  auto* plain = static_cast<uint8_t*>(std::malloc(s.model.empty() ? 1 : s.model.size()));
+  auto* plain = static_cast<uint8_t*>(low_malloc(s.model.empty() ? 1 : s.model.size()));
   if (plain == nullptr) fail("driver out of memory");
   if (!s.model.empty()) std::memcpy(plain, s.pixels, s.model.size());
   if (!guards_intact(s.block, s.model.size())) fail("guard bytes overwritten before a resize");
@@ -718,7 +925,7 @@ void reguard(Slot& s) {
 // the library cannot tell it from one that is: the caller's guarantee, which
 // the driver keeps. One that is not mapped at all must be refused.
 bool may_be_handed_to_free(const Slot& s) {
-  return s.kind != Kind::kReadOnlyPixels && (s.kind != Kind::kUnmappedPixels || s.model.empty());
+  return s.kind != Kind::kReadOnlyPixels && (s.kind != Kind::kUnmappedPixels || s.mapped_end == 0);
 }
 
 void change_size(Input& in, int fail_at) {
@@ -737,7 +944,7 @@ void change_size(Input& in, int fail_at) {
     expected = ERR_NO_INFO_HEADER;
   } else if (s.kind == Kind::kReadOnlyRecord) {
     expected = ERR_NO_BITMAP_RECORD;
-  } else if (s.kind == Kind::kUnmappedPixels) {
+  } else if (s.kind == Kind::kUnmappedPixels || s.kind == Kind::kUnmappedStart) {
     expected = ERR_BAD_PIXEL_BUFFER;
   }
   if (expected == VELLORA_OK) unguard(s);
@@ -754,6 +961,8 @@ void change_size(Input& in, int fail_at) {
     s.width = w;
     s.height = h;
     s.model.assign(size_t{4} * w * h, 0);
+    s.mapped_first = 0;
+    s.mapped_end = s.model.size();
     s.block = hostsim::pixels_of(*s.bitmap);
     s.pixels = s.block;
     if (s.pixels == nullptr) fail("no buffer installed");
@@ -780,18 +989,21 @@ void blend_blt(Input& in, int fail_at) {
   describe_call("BlendBlt(%" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32
                 ", %" PRId32 ", %" PRId32 ", mode %" PRId32 ", opacity %" PRId32 ")",
                 dst.handle, a[0], a[1], src.handle, a[2], a[3], a[4], a[5], a[6], a[7]);
-  // Only the buffers' rows that the pairs cover are checked, so an area
-  // without pairs leaves unusable buffers alone.
+  // Only the buffers' rows that the pairs cover are checked, after both
+  // resolutions, so an area without pairs leaves unusable buffers alone.
   Pixels dv{}, sv{};
   int32_t expected = expected_sized(dst, &dv);
   if (expected == VELLORA_OK) {
     expected = expected_sized(src, &sv);
     if (expected != VELLORA_OK) expected -= ERR_SECOND_BITMAP_OFFSET;
   }
-  if (expected == VELLORA_OK && blend_has_pairs(dv, sv, a)) {
-    if (!buffer_usable(dst, true)) {
+  Rows dst_columns{}, src_columns{}, dst_rows{}, src_rows{};
+  blend_axis(a[0], a[2], a[4], dv.width, sv.width, &dst_columns, &src_columns);
+  blend_axis(a[1], a[3], a[5], dv.height, sv.height, &dst_rows, &src_rows);
+  if (expected == VELLORA_OK && any(dst_columns) && any(dst_rows)) {
+    if (!rows_usable(dst, dst_rows, true)) {
       expected = ERR_BAD_PIXEL_BUFFER;
-    } else if (!buffer_usable(src, false)) {
+    } else if (!rows_usable(src, src_rows, false)) {
       expected = ERR_BAD_PIXEL_BUFFER - ERR_SECOND_BITMAP_OFFSET;
     }
   }
@@ -812,16 +1024,35 @@ void clip_mask(Input& in, int fail_at) {
       in.data.ConsumeBool() ? in.data.ConsumeIntegralInRange<int32_t>(-1, 256) : in.argument();
   describe_call("ClipMask(%" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ")",
                 target.handle, mask.handle, ox, oy, outside);
+  // After both resolutions, the target's rows that change (all of them, but
+  // only those under the mask where the outside value of 255 changes
+  // nothing), then the mask's rows over the target.
   Pixels tv{}, mv{};
-  int32_t expected = expected_gate(target, true, &tv);
+  int32_t expected = expected_sized(target, &tv);
   if (expected == VELLORA_OK) {
-    expected = expected_gate(mask, false, &mv);
+    expected = expected_sized(mask, &mv);
     if (expected != VELLORA_OK) expected -= ERR_SECOND_BITMAP_OFFSET;
+  }
+  if (expected == VELLORA_OK) {
+    const auto clamp = [](int64_t v, int64_t size) { return std::clamp<int64_t>(v, 0, size); };
+    const Rows covered{clamp(oy, tv.height), clamp(int64_t{oy} + mv.height, tv.height)};
+    const bool covers =
+        any(covered) && clamp(ox, tv.width) < clamp(int64_t{ox} + mv.width, tv.width);
+    const Rows changed = outside != 255 ? Rows{0, tv.height} : covers ? covered : Rows{0, 0};
+    if (any(changed) && !rows_usable(target, changed, true)) {
+      expected = ERR_BAD_PIXEL_BUFFER;
+    } else if (any(changed) && covers &&
+               !rows_usable(mask, Rows{covered.first - oy, covered.end - oy}, false)) {
+      expected = ERR_BAD_PIXEL_BUFFER - ERR_SECOND_BITMAP_OFFSET;
+    }
   }
   const int32_t status = call_export(
       kClipMask, fail_at, [&] { return ClipMask(target.handle, mask.handle, ox, oy, outside); });
   expect_status(status, expected);
-  if (status == VELLORA_OK) reference::clip_mask(tv, mv, ox, oy, outside);
+  // A target without a buffer passes only where nothing changes (an outside
+  // value of 255 and no mask over it): the reference, which writes every
+  // alpha, has nothing to write into then.
+  if (status == VELLORA_OK && tv.bytes != nullptr) reference::clip_mask(tv, mv, ox, oy, outside);
 }
 
 void change_tone(Input& in, int fail_at) {
@@ -867,8 +1098,15 @@ void mosaic(Input& in, int fail_at) {
   describe_call("Mosaic(%" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32 ", %" PRId32
                 ", %" PRId32 ")",
                 s.handle, a[0], a[1], a[2], a[3], a[4], a[5]);
+  // Only the rows of the clipped area are checked.
   Pixels v{};
-  const int32_t expected = expected_gate(s, true, &v);
+  int32_t expected = expected_sized(s, &v);
+  const Rows rows{std::max<int64_t>(a[1], 0), std::min<int64_t>(int64_t{a[1]} + a[3], v.height)};
+  const bool columns =
+      std::max<int64_t>(a[0], 0) < std::min<int64_t>(int64_t{a[0]} + a[2], v.width);
+  if (expected == VELLORA_OK && columns && any(rows) && !rows_usable(s, rows, true)) {
+    expected = ERR_BAD_PIXEL_BUFFER;
+  }
   const int32_t status = call_export(
       kMosaic, fail_at, [&] { return Mosaic(s.handle, a[0], a[1], a[2], a[3], a[4], a[5]); });
   expect_status(status, expected);
@@ -994,13 +1232,17 @@ void run_input(FuzzedDataProvider& data) {
   std::vector<Slot> slots;
   Input in{data, slots};
 
+  const size_t set = data.ConsumeIntegralInRange<size_t>(0, runnable_sets().size() - 1);
+  vellora::choose_instruction_set_for_fuzzing(runnable_sets()[set]);
+  ++figures.inputs_by_set[set];
+
   // The read-only pages are written while the bitmaps are made.
   set_read_only_pages_writable(true);
   {
     const std::vector<uint8_t> ro = in.bytes(kPage);
-    std::memcpy(pages().page(4), ro.data(), kPage);
+    std::memcpy(pages().page(kReadOnlyPixelsPage), ro.data(), kPage);
   }
-  const int count = data.ConsumeIntegralInRange<int>(1, 4);
+  const int count = data.ConsumeIntegralInRange<int>(1, kMaxSlots);
   for (int i = 0; i < count; ++i) slots.push_back(make_slot(in, i));
   set_read_only_pages_writable(false);
 
@@ -1058,6 +1300,7 @@ void run_input(FuzzedDataProvider& data) {
   }
 
   for (Slot& s : slots) release_slot(s);
+  low_arena.empty();
   ++figures.inputs;
 }
 
@@ -1081,6 +1324,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   }
   save_directory() = pattern;
   pages();
+  figures.inputs_by_set.assign(runnable_sets().size(), 0);
   std::atexit(remove_save_directory);
   std::atexit(print_figures);
   return 0;

@@ -1,18 +1,53 @@
 #include "hostsim.h"
 
 #include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 
-namespace hostsim {
+#if UINTPTR_MAX > UINT32_MAX
+#include <malloc.h>
+#include <sys/mman.h>
+#endif
 
-static_assert(sizeof(void*) == 4, "the host is a 32-bit process");
+namespace hostsim {
 
 namespace {
 
-// Pointers are stored as the host stores them: 32-bit words.
-uint32_t address_of(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+// Pointers are stored as the host stores them: 32-bit words. The host is a
+// 32-bit process; a 64-bit build (x86_64-host, x86_64-fuzz) must keep every
+// record and buffer it hands over below 4 GiB, and one that does not would
+// silently test other memory than it means to.
+uint32_t address_of(const void* p) {
+  const auto address = reinterpret_cast<uintptr_t>(p);
+  if (address > UINT32_MAX) {
+    std::fprintf(stderr, "hostsim: %p lies above 4 GiB, where no 32-bit host has memory\n", p);
+    std::abort();
+  }
+  return static_cast<uint32_t>(address);
+}
+
+#if UINTPTR_MAX > UINT32_MAX
+// A 64-bit build places the records in the low 2 GiB (MAP_32BIT) itself,
+// and takes the pixel buffers from a heap kept there too: one arena that
+// grows from the end of a program linked at a fixed low address (-no-pie),
+// never by mmap.
+[[maybe_unused]] const bool g_heap_kept_low =
+    mallopt(M_MMAP_MAX, 0) == 1 && mallopt(M_ARENA_MAX, 1) == 1;
+
+void* allocate_records(size_t size) {
+  void* p =
+      mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+  if (p == MAP_FAILED) throw std::bad_alloc();
+  return p;
+}
+
+void release_records(void* p, size_t size) { munmap(p, size); }
+#else
+void* allocate_records(size_t size) { return ::operator new(size); }
+void release_records(void* p, size_t) { ::operator delete(p); }
+#endif
 
 struct HostObject {
   uint32_t flags;  // kBitmapObjectFlags for a Bitmap
@@ -86,7 +121,7 @@ struct Bitmap {
 };
 
 Bitmap* create_bitmap(int32_t width, int32_t height) {
-  auto* bitmap = new Bitmap{};
+  auto* bitmap = new (allocate_records(sizeof(Bitmap))) Bitmap{};
   bitmap->object.flags = kBitmapObjectFlags;
   bitmap->object.data = address_of(&bitmap->data);
   bitmap->data.record = address_of(&bitmap->record);
@@ -102,7 +137,7 @@ Bitmap* create_bitmap(int32_t width, int32_t height) {
     const size_t bytes = size_t{4} * static_cast<size_t>(width) * static_cast<size_t>(height);
     void* pixels = std::calloc(bytes, 1);
     if (pixels == nullptr) {
-      delete bitmap;
+      release_records(bitmap, sizeof(Bitmap));
       throw std::bad_alloc();
     }
     bitmap->record.pixels = address_of(pixels);
@@ -116,7 +151,7 @@ void destroy_bitmap(Bitmap* bitmap) {
   // Whatever buffer is installed now belongs to the bitmap (a resize may have
   // replaced it), unless a test pointed it at memory of its own.
   std::free(bitmap->pixels_redirected ? bitmap->buffer_before_redirect : pixels_of(*bitmap));
-  delete bitmap;
+  release_records(bitmap, sizeof(Bitmap));
 }
 
 int32_t handle_of(const Bitmap& bitmap) { return handle_at(&bitmap.object); }

@@ -10,16 +10,22 @@
  * What the caller must guarantee:
  *  - a nonzero handle names a live Bitmap of the calling host process. The
  *    library checks that every host record it reads is mapped before it
- *    reads it, so a wild handle gives a status code instead of a fault
- *    (where the system refuses to tell, as some sandboxes do, every handle
- *    is refused that way); but a stale handle whose memory is still mapped,
- *    and happens to look like a Bitmap, cannot be told from a live one;
+ *    reads it, so a wild handle gives a status code instead of a fault; but
+ *    a stale handle whose memory is still mapped, and happens to look like
+ *    a Bitmap, cannot be told from a live one;
  *  - calls that touch the same bitmap do not overlap in time (the library
  *    takes no lock and keeps no state between calls);
  *  - a caller buffer holds at least the byte count passed with it.
  *  - ChangeSize releases the host's pixel buffer with free and installs one
  *    from malloc: the host must release it through the same C runtime heap
  *    (the DLL uses msvcrt's).
+ *
+ * What the library checks: before it reads a host record or touches a pixel
+ * buffer, it asks the system whether those bytes can be touched with the
+ * access it needs, and it asks about the bytes it touches and no others:
+ * each export below says which. Where the system cannot be asked at all (no
+ * file descriptor left for the check, a sandbox that refuses every way of
+ * asking), the export returns ERR_OUT_OF_MEMORY and changes nothing.
  *
  * On Windows the exports use __stdcall and undecorated names, as the
  * runtime's Win32API bridge expects; elsewhere the platform's C convention.
@@ -57,9 +63,9 @@ extern "C" {
 #define ERR_NO_INFO_HEADER (-546003)   /* the bitmap record has no info header */
 #define ERR_BAD_INFO_HEADER (-546004)  /* the info header's size field is not 40 */
 /* The bitmap resolved, but its pixel buffer cannot be used: width * height * 4
- * does not fit in a signed 32-bit integer, or the buffer is not mapped (with
- * write access, where the export writes it) for all of those bytes (BlendBlt:
- * for the rows its clipped area covers). */
+ * does not fit in a signed 32-bit integer, or the bytes of it that the export
+ * touches (each export says which) are not mapped, with write access where the
+ * export writes them. */
 #define ERR_BAD_PIXEL_BUFFER (-546005)
 /* A failure of the second bitmap of a two-bitmap export (BlendBlt's source,
  * ClipMask's mask) comes back as its code minus this offset: -546100 ... */
@@ -73,7 +79,9 @@ extern "C" {
  * width * height * 4 does not fit in a signed 32-bit integer. Tested before
  * the handle; nothing was changed. */
 #define ERR_BAD_SIZE (-1)
-/* a scratch or pixel buffer could not be allocated; nothing was changed */
+/* The process is out of memory or file descriptors: a scratch or pixel buffer
+ * could not be allocated, or the system could not be asked whether a host
+ * record or pixel buffer can be touched; nothing was changed. */
 #define ERR_OUT_OF_MEMORY (-2)
 /* GetPixelData, SetPixelData: a null buffer with a nonzero length; nothing
  * was copied. */
@@ -98,7 +106,8 @@ extern "C" {
 #define BLEND_MODE_COUNT 8
 
 /* Returns the address of the bitmap's pixel buffer (its first stored byte,
- * the bottom-left pixel's blue byte), or a resolution code. */
+ * the bottom-left pixel's blue byte), or a resolution code (or
+ * ERR_OUT_OF_MEMORY). Checks the host records it reads, not the buffer. */
 VELLORA_API int32_t VELLORA_CALL GetAddress(int32_t handle);
 
 /* Returns VELLORA_VERSION. */
@@ -111,10 +120,11 @@ VELLORA_API int32_t VELLORA_CALL Version(void);
  * may be the same bitmap, even with overlapping areas: pairs are visited
  * column by column from the left, each column from the top down, and a source
  * pixel written earlier in the call is read with its new value. Returns 0, a
- * resolution code of the destination, or the source's code minus 100; the
- * buffers' rows under the clipped area are checked after both resolutions
- * (ERR_BAD_PIXEL_BUFFER, then the source's minus 100), and an area that clips
- * to nothing checks none. */
+ * resolution code of the destination, or the source's code minus 100. After
+ * both resolutions it checks the rows of each buffer that the clipped area
+ * covers, the destination's for writing (ERR_BAD_PIXEL_BUFFER), then the
+ * source's for reading (its code minus 100); an area that clips to nothing
+ * checks none. */
 VELLORA_API int32_t VELLORA_CALL BlendBlt(int32_t dst_handle, int32_t dst_x, int32_t dst_y,
                                           int32_t src_handle, int32_t src_x, int32_t src_y,
                                           int32_t area_width, int32_t area_height, int32_t mode,
@@ -123,12 +133,13 @@ VELLORA_API int32_t VELLORA_CALL BlendBlt(int32_t dst_handle, int32_t dst_x, int
 /* Moves each color channel of every pixel toward white (positive amount) or
  * black (negative), on a scale of 256; amounts are clamped to -256..256.
  * skip_transparent nonzero leaves pixels of alpha 0 alone. Alpha is never
- * written. Returns 0 or a resolution code. */
+ * written. Checks the whole buffer for writing. Returns 0 or a resolution
+ * code. */
 VELLORA_API int32_t VELLORA_CALL ChangeTone(int32_t handle, int32_t red, int32_t green,
                                             int32_t blue, int32_t skip_transparent);
 
-/* Replaces every color byte by 255 minus itself; alpha is kept. Returns 0 or
- * a resolution code. */
+/* Replaces every color byte by 255 minus itself; alpha is kept. Checks the
+ * whole buffer for writing. Returns 0 or a resolution code. */
 VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle);
 
 /* Box blur of the whole bitmap: every pixel becomes the mean of the square of
@@ -137,8 +148,8 @@ VELLORA_API int32_t VELLORA_CALL InvertColor(int32_t handle);
  * weighted by alpha; a mean alpha below 1 gives (0, 0, 0, 0). A radius of 0
  * or less changes nothing; above 1000 acts as 1000. Needs scratch memory for
  * the call, at most 4 * width * min(2r + 3, height) + 36 * width + 48 bytes
- * (r the radius used). Returns 0, a resolution code, or ERR_OUT_OF_MEMORY
- * (nothing changed). */
+ * (r the radius used). Checks the whole buffer for writing. Returns 0, a
+ * resolution code, or ERR_OUT_OF_MEMORY (nothing changed). */
 VELLORA_API int32_t VELLORA_CALL Blur(int32_t handle, int32_t radius);
 
 /* Pixelates the area at image (x, y) of area_width x area_height, clipped to
@@ -146,7 +157,8 @@ VELLORA_API int32_t VELLORA_CALL Blur(int32_t handle, int32_t radius);
  * area's top-left corner; blocks at the area's right and bottom edges are cut
  * there. Each block becomes its alpha-weighted mean (mean alpha below 1 gives
  * (0, 0, 0, 0)). Block sizes below 1 act as 1; an empty area changes nothing.
- * Returns 0 or a resolution code. */
+ * Checks, for writing, the rows of the buffer that the clipped area covers,
+ * and none for an empty area. Returns 0 or a resolution code. */
 VELLORA_API int32_t VELLORA_CALL Mosaic(int32_t handle, int32_t x, int32_t y, int32_t area_width,
                                         int32_t area_height, int32_t block_width,
                                         int32_t block_height);
@@ -159,6 +171,7 @@ VELLORA_API int32_t VELLORA_CALL Mosaic(int32_t handle, int32_t x, int32_t y, in
  * 5..7 no filtering (with a warning); 8..255 flag bits 0x08 None, 0x10 Sub,
  * 0x20 Up, 0x40 Average, 0x80 Paeth, the encoder picking one per row. Width
  * and height must lie in 1..1,000,000.
+ * Checks the whole buffer for reading, where both sizes are positive.
  * Returns 0; a resolution code (no file touched); ERR_BAD_PIXEL_BUFFER (no
  * file touched); or PNG_SAVE_FAILED, leaving an empty or truncated file if the
  * open succeeded. The encoder's warnings and errors are printed on standard
@@ -175,28 +188,38 @@ VELLORA_API int32_t VELLORA_CALL PngSave(const char* path, int32_t handle, int32
  * covers a target pixel the mask value is the blue byte of the mask pixel over
  * it, elsewhere it is outside_value (not clamped). Only the target's alpha
  * bytes are written; the mask may be the target itself. Returns 0, the
- * target's resolution code, or the mask's code minus 100. */
+ * target's resolution code, or the mask's code minus 100. After both
+ * resolutions it checks the target's rows for writing (every row; only the
+ * rows the mask covers when outside_value is 255, which changes no other
+ * pixel), then, for reading, the mask's rows that lie over the target
+ * (ERR_BAD_PIXEL_BUFFER, the mask's 100 lower). */
 VELLORA_API int32_t VELLORA_CALL ClipMask(int32_t handle, int32_t mask_handle, int32_t offset_x,
                                           int32_t offset_y, int32_t outside_value);
 
 /* Copies the pixel buffer, bytes as stored (BGRA, bottom row first, no
- * header), into buffer, which holds length bytes. Returns 0, a resolution
- * code, ERR_SIZE_MISMATCH or ERR_NULL_BUFFER. */
+ * header), into buffer, which holds length bytes. Checks the whole pixel
+ * buffer for reading (the caller's buffer cannot be checked). Returns 0, a
+ * resolution code, ERR_SIZE_MISMATCH or ERR_NULL_BUFFER. */
 VELLORA_API int32_t VELLORA_CALL GetPixelData(int32_t handle, uint8_t* buffer, int32_t length);
 
 /* Overwrites the pixel buffer with the length bytes of buffer, laid out as
- * GetPixelData delivers them. Returns as GetPixelData. */
+ * GetPixelData delivers them. Checks the whole pixel buffer for writing.
+ * Returns as GetPixelData. */
 VELLORA_API int32_t VELLORA_CALL SetPixelData(int32_t handle, const uint8_t* buffer,
                                               int32_t length);
 
 /* Replaces the pixel buffer with a new one of new_width x new_height pixels,
  * all (0, 0, 0, 0), and records the new size in the bitmap's info header. The
  * old buffer is released with free and the new one comes from malloc's heap:
- * the host must release it through the same C runtime. Returns 0,
- * ERR_BAD_SIZE (before the handle is looked at), a resolution code
- * (ERR_NO_INFO_HEADER or ERR_NO_BITMAP_RECORD also when the fields it writes
- * are read-only), ERR_BAD_PIXEL_BUFFER when the old buffer is not mapped at
- * all, or ERR_OUT_OF_MEMORY; on every failure the bitmap is unchanged. */
+ * the host must release it through the same C runtime. Checks biWidth,
+ * biHeight and the record's pixels pointer for writing, and, around a
+ * non-null old buffer, what free touches: the two words before it for
+ * reading (the heap's, which it never writes) and its first two words for
+ * writing. Returns 0, ERR_BAD_SIZE (before the handle is looked at), a
+ * resolution code (ERR_NO_INFO_HEADER or ERR_NO_BITMAP_RECORD also when the
+ * fields it writes are read-only), ERR_BAD_PIXEL_BUFFER when the old buffer's
+ * words cannot be touched so, or ERR_OUT_OF_MEMORY; on every failure the
+ * bitmap is unchanged. */
 VELLORA_API int32_t VELLORA_CALL ChangeSize(int32_t handle, int32_t new_width, int32_t new_height);
 
 /* The calling process's first top-level window of class "RGSS Player"

@@ -44,7 +44,7 @@ module Vellora
   ERR_SECOND_BITMAP_OFFSET = 100
   ERR_SIZE_MISMATCH = -100 # data length is not width * height * 4
   ERR_BAD_SIZE      = -1   # new width or height not positive, or too large
-  ERR_OUT_OF_MEMORY = -2   # out of memory, nothing changed
+  ERR_OUT_OF_MEMORY = -2   # out of memory or file descriptors, nothing changed
   ERR_NULL_BUFFER   = -3   # no buffer given
   PNG_SAVE_FAILED   = 1    # the PNG file could not be opened or written
 
@@ -218,7 +218,10 @@ module Vellora
     when ERR_BAD_SIZE
       'the new width and height must be at least 1, and width * height * 4 ' +
         'at most 2147483647 bytes'
-    when ERR_OUT_OF_MEMORY then 'out of memory; nothing was changed'
+    when ERR_OUT_OF_MEMORY
+      # Also when the library could not ask the system about the bitmap's
+      # memory: a want of the process, not a fault of the bitmap.
+      'the process is out of memory or file descriptors; nothing was changed'
     when ERR_NULL_BUFFER then 'no buffer was given'
     when PNG_SAVE_FAILED then 'the PNG file could not be opened or written'
     else 'unknown status'

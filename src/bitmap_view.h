@@ -7,12 +7,35 @@
 
 namespace vellora {
 
-// Valid for one call only. After CallResolution::pixels() either both sizes are
-// positive and width * height * 4 fits in int32_t, or both are 0.
+// Two kinds of view, kept apart by their types; both are valid for one call
+// only.
+//
+// A bitmap as its info header describes it: the sizes as the header stores
+// them (any value, 0 and negative ones included) and the record's pixels
+// pointer. What GetAddress, the PNG save (whose encoder judges the sizes
+// itself) and the resize work from.
+struct HeaderView {
+  int32_t width;
+  int32_t height;
+  uint8_t* pixels;
+};
+
+// A bitmap with its sizes normalised, what the pixel operations take: either
+// both sizes are positive and width * height * 4 fits in int32_t, or both are
+// 0 (a header with a side of 0 or less has no pixels).
 struct BitmapView {
   int32_t width;
   int32_t height;
   uint8_t* pixels;
+};
+
+// The operations that touch only some rows of a bitmap (an area's rows) ask
+// before they touch them: rows_ready(first, count), for image rows first ..
+// first + count - 1, returns 0 when they may be touched, or the status to
+// return with nothing touched. The exports pass the host's check of those
+// rows; tests and tools that own the memory pass this one.
+struct RowsAlwaysReady {
+  int32_t operator()(int32_t, int32_t) const { return 0; }
 };
 
 inline constexpr int32_t kBytesPerPixel = 4;

@@ -17,10 +17,10 @@ using namespace vellora;
 extern "C" {
 
 VELLORA_API int32_t VELLORA_CALL GetAddress(int32_t handle) {
-  BitmapView view;
-  const int32_t status = CallResolution().bitmap(handle, &view);
+  HeaderView bitmap;
+  const int32_t status = CallResolution().header_view(handle, &bitmap);
   if (status != VELLORA_OK) return status;
-  return static_cast<int32_t>(reinterpret_cast<uintptr_t>(view.pixels));
+  return static_cast<int32_t>(reinterpret_cast<uintptr_t>(bitmap.pixels));
 }
 
 VELLORA_API int32_t VELLORA_CALL Version(void) { return VELLORA_VERSION; }
@@ -31,22 +31,13 @@ VELLORA_API int32_t VELLORA_CALL BlendBlt(int32_t dst_handle, int32_t dst_x, int
                                           int32_t opacity) {
   // Only the rows of each buffer that the clipped area covers are checked: a
   // sprite drawn onto the screen proves a few of the screen's pages, not all.
-  CallResolution call;
-  BitmapView dst, src;
-  const int32_t status = call.sized_pair(dst_handle, src_handle, &dst, &src);
-  BlendArea area;
-  if (status != VELLORA_OK ||
-      !clip_blend_area(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, &area)) {
-    return status;
-  }
-  if (!call.rows_accessible(dst, area.dst_y, area.height, host::Access::kReadWrite)) {
-    return ERR_BAD_PIXEL_BUFFER;
-  }
-  if (!call.rows_accessible(src, area.src_y, area.height, host::Access::kRead)) {
-    return ERR_BAD_PIXEL_BUFFER - ERR_SECOND_BITMAP_OFFSET;
-  }
-  blend_area(dst, src, area, mode, opacity);
-  return VELLORA_OK;
+  return CallResolution().with_pair_rows(dst_handle, src_handle,
+                                         [&](const BitmapView& dst, const BitmapView& src,
+                                             const RowProof& dst_rows, const RowProof& src_rows) {
+                                           return blend_blt(dst, src, dst_x, dst_y, src_x, src_y,
+                                                            area_width, area_height, mode, opacity,
+                                                            dst_rows, src_rows);
+                                         });
 }
 
 VELLORA_API int32_t VELLORA_CALL ChangeTone(int32_t handle, int32_t red, int32_t green,
@@ -69,20 +60,20 @@ VELLORA_API int32_t VELLORA_CALL Blur(int32_t handle, int32_t radius) {
 VELLORA_API int32_t VELLORA_CALL Mosaic(int32_t handle, int32_t x, int32_t y, int32_t area_width,
                                         int32_t area_height, int32_t block_width,
                                         int32_t block_height) {
-  return CallResolution().with_pixels(
-      handle, host::Access::kReadWrite, [&](const BitmapView& view) {
-        mosaic(view, x, y, area_width, area_height, block_width, block_height);
+  return CallResolution().with_rows(
+      handle, host::Access::kReadWrite, [&](const BitmapView& view, const RowProof& rows) {
+        return mosaic(view, x, y, area_width, area_height, block_width, block_height, rows);
       });
 }
 
 VELLORA_API int32_t VELLORA_CALL PngSaveA(const char* path, int32_t handle, int32_t level,
                                           int32_t filters) {
-  BitmapView view;
+  HeaderView bitmap;
   // The header's sizes reach the encoder as they stand: it refuses 0 and
   // negative ones itself.
-  const int32_t status = CallResolution().bounded(handle, &view);
+  const int32_t status = CallResolution().readable_as_stored(handle, &bitmap);
   if (status != VELLORA_OK) return status;
-  return png_save(path, view, level, filters);
+  return png_save(path, bitmap, level, filters);
 }
 
 // PngSave is PngSaveA's own entry under a second name: one function, two
@@ -99,10 +90,12 @@ VELLORA_API int32_t VELLORA_CALL PngSave(const char* path, int32_t handle, int32
 
 VELLORA_API int32_t VELLORA_CALL ClipMask(int32_t handle, int32_t mask_handle, int32_t offset_x,
                                           int32_t offset_y, int32_t outside_value) {
-  return CallResolution().with_pair(handle, mask_handle,
-                                    [&](const BitmapView& target, const BitmapView& mask) {
-                                      clip_mask(target, mask, offset_x, offset_y, outside_value);
-                                    });
+  return CallResolution().with_pair_rows(
+      handle, mask_handle,
+      [&](const BitmapView& target, const BitmapView& mask, const RowProof& target_rows,
+          const RowProof& mask_rows) {
+        return clip_mask(target, mask, offset_x, offset_y, outside_value, target_rows, mask_rows);
+      });
 }
 
 VELLORA_API int32_t VELLORA_CALL GetPixelData(int32_t handle, uint8_t* buffer, int32_t length) {

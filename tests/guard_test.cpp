@@ -10,80 +10,90 @@
 #include <string>
 
 #include "guarded_pages.h"
-#include "host/memory_probe.h"
+#include "host/memory/memory_check.h"
 #include "test_support.h"
 #include "vellora.h"
 
 namespace {
 
+using vellora::host::Access;
+using vellora::host::CallMemory;
+using vellora::host::Verdict;
 using vtest::PageAccess;
 using vtest::Pages;
 
 // One check on its own, as the first of an export call.
-bool is_accessible(uintptr_t address, size_t size, vellora::host::Access access) {
-  vellora::host::ProvenRanges proven;
-  return vellora::host::is_accessible(address, size, access, proven);
+Verdict check(uintptr_t address, size_t size, Access access) {
+  CallMemory memory;
+  return vellora::host::check_access(address, size, access, memory);
 }
 
+constexpr Verdict kYes = Verdict::kAccessible;
+constexpr Verdict kNo = Verdict::kInaccessible;
+
 TEST(MemoryProbe, TellsMappedFromUnmappedAndReadOnly) {
-  using vellora::host::Access;
   Pages pages(3);
   pages.protect(1, PageAccess::kNone);
   pages.protect(2, PageAccess::kRead);
   const auto at = [&](size_t page, size_t offset) { return pages.address(page, offset); };
-  EXPECT_TRUE(is_accessible(at(0, 0), vtest::kPage, Access::kReadWrite));
-  EXPECT_FALSE(is_accessible(at(0, 4093), 4, Access::kRead));  // its last byte is unmapped
-  EXPECT_FALSE(is_accessible(at(1, 100), 1, Access::kRead));
-  EXPECT_TRUE(is_accessible(at(2, 0), vtest::kPage, Access::kRead));
-  EXPECT_FALSE(is_accessible(at(2, 0), 1, Access::kReadWrite));
-  EXPECT_FALSE(is_accessible(at(0, 0), 3 * vtest::kPage, Access::kRead));
-  EXPECT_TRUE(is_accessible(at(1, 0), 0, Access::kRead));          // nothing to touch
-  EXPECT_FALSE(is_accessible(UINTPTR_MAX - 2, 8, Access::kRead));  // wraps
+  EXPECT_EQ(check(at(0, 0), vtest::kPage, Access::kReadWrite), kYes);
+  EXPECT_EQ(check(at(0, 4093), 4, Access::kRead), kNo);  // its last byte is unmapped
+  EXPECT_EQ(check(at(1, 100), 1, Access::kRead), kNo);
+  EXPECT_EQ(check(at(2, 0), vtest::kPage, Access::kRead), kYes);
+  EXPECT_EQ(check(at(2, 0), 1, Access::kReadWrite), kNo);
+  EXPECT_EQ(check(at(0, 0), 3 * vtest::kPage, Access::kRead), kNo);
+  EXPECT_EQ(check(at(1, 0), 0, Access::kRead), kYes);        // nothing to touch
+  EXPECT_EQ(check(UINTPTR_MAX - 2, 8, Access::kRead), kNo);  // wraps
 }
 
 // One bad page anywhere in a long run of good ones is found, whichever way
 // the system is asked.
 TEST(MemoryProbe, LongRangesFindTheirOneBadPage) {
-  using vellora::host::Access;
   constexpr size_t kCount = 300;
   Pages pages(kCount);
   const uintptr_t base = reinterpret_cast<uintptr_t>(pages.page(0));
   const size_t all = kCount * vtest::kPage;
-  EXPECT_TRUE(is_accessible(base, all, Access::kReadWrite));
-  EXPECT_TRUE(is_accessible(base + 5, all - 9, Access::kRead));
+  EXPECT_EQ(check(base, all, Access::kReadWrite), kYes);
+  EXPECT_EQ(check(base + 5, all - 9, Access::kRead), kYes);
   for (const size_t bad : {size_t{0}, size_t{150}, kCount - 1}) {
     pages.protect(bad, PageAccess::kRead);
-    EXPECT_TRUE(is_accessible(base, all, Access::kRead)) << "read-only page " << bad;
-    EXPECT_FALSE(is_accessible(base, all, Access::kReadWrite)) << "read-only page " << bad;
+    EXPECT_EQ(check(base, all, Access::kRead), kYes) << "read-only page " << bad;
+    EXPECT_EQ(check(base, all, Access::kReadWrite), kNo) << "read-only page " << bad;
     pages.protect(bad, PageAccess::kNone);
-    EXPECT_FALSE(is_accessible(base, all, Access::kRead)) << "unmapped page " << bad;
+    EXPECT_EQ(check(base, all, Access::kRead), kNo) << "unmapped page " << bad;
     pages.protect(bad, PageAccess::kReadWrite);
   }
   // Around the bad page, but not touching it.
   pages.protect(200, PageAccess::kNone);
-  EXPECT_TRUE(is_accessible(base, 200 * vtest::kPage, Access::kReadWrite));
-  EXPECT_TRUE(is_accessible(base + 201 * vtest::kPage, 99 * vtest::kPage, Access::kReadWrite));
-  EXPECT_FALSE(is_accessible(base, 200 * vtest::kPage + 1, Access::kRead));
+  EXPECT_EQ(check(base, 200 * vtest::kPage, Access::kReadWrite), kYes);
+  EXPECT_EQ(check(base + 201 * vtest::kPage, 99 * vtest::kPage, Access::kReadWrite), kYes);
+  EXPECT_EQ(check(base, 200 * vtest::kPage + 1, Access::kRead), kNo);
 }
 
-// What one check proves is remembered for the call, but only for what it
-// proved: a range readable is not taken as writable, and a range that runs
-// past what was proven is asked about again.
+// What one check proves is remembered for the call and answers later checks
+// without asking the system again, but only for what it proved: a range
+// readable is not taken as writable, and a range that runs past what was
+// proven is asked about again.
 TEST(MemoryProbe, ProvenRangesAnswerOnlyWhatWasProven) {
-  using vellora::host::Access;
-  using vellora::host::ProvenRanges;
   Pages pages(3);
   pages.protect(1, PageAccess::kRead);
   pages.protect(2, PageAccess::kNone);
   const auto at = [&](size_t page, size_t offset) { return pages.address(page, offset); };
-  ProvenRanges proven;
-  EXPECT_TRUE(vellora::host::is_accessible(at(0, 0), 16, Access::kReadWrite, proven));
-  EXPECT_TRUE(vellora::host::is_accessible(at(0, 100), 4, Access::kRead, proven));
-  EXPECT_TRUE(vellora::host::is_accessible(at(1, 0), 16, Access::kRead, proven));
-  EXPECT_FALSE(vellora::host::is_accessible(at(1, 8), 4, Access::kReadWrite, proven));
-  EXPECT_FALSE(vellora::host::is_accessible(at(1, 4000), 200, Access::kRead, proven));
-  EXPECT_FALSE(vellora::host::is_accessible(at(2, 0), 1, Access::kRead, proven));
-  EXPECT_GT(proven.count, 0);
+  CallMemory memory;
+  const auto check_in_call = [&](uintptr_t address, size_t size, Access access) {
+    return vellora::host::check_access(address, size, access, memory);
+  };
+  EXPECT_EQ(check_in_call(at(0, 0), 16, Access::kReadWrite), kYes);
+  EXPECT_EQ(check_in_call(at(1, 0), 16, Access::kRead), kYes);
+  // Page 0 was proven whole: the call takes the proof's word for it even
+  // after the page has gone, where a new call asks and is refused.
+  pages.protect(0, PageAccess::kNone);
+  EXPECT_EQ(check_in_call(at(0, 100), 4, Access::kRead), kYes);
+  EXPECT_EQ(check_in_call(at(0, 4000), 96, Access::kReadWrite), kYes);
+  EXPECT_EQ(check(at(0, 100), 4, Access::kRead), kNo);
+  EXPECT_EQ(check_in_call(at(1, 8), 4, Access::kReadWrite), kNo);
+  EXPECT_EQ(check_in_call(at(1, 4000), 200, Access::kRead), kNo);
+  EXPECT_EQ(check_in_call(at(2, 0), 1, Access::kRead), kNo);
 }
 
 // Handles whose object address (handle * 2) is not mapped, odd and even.
@@ -206,6 +216,15 @@ TEST(WildPixels, BlendChecksOnlyTheRowsItsPairsCover) {
   // No pair at all: nothing is touched, nothing refused.
   EXPECT_EQ(BlendBlt(w, 2000, 0, s, 0, 0, 32, 4, BLEND_NORMAL, 255), VELLORA_OK);
   EXPECT_EQ(BlendBlt(s, 0, 0, w, 0, 0, 0, 4, BLEND_NORMAL, 255), VELLORA_OK);
+
+  // The bottom row (stored first) unreachable instead: an area that reaches
+  // it is refused, one that stops a row short is not.
+  pages.protect(3, PageAccess::kReadWrite);
+  pages.protect(0, PageAccess::kNone);
+  EXPECT_EQ(BlendBlt(w, 100, 1, s, 0, 0, 32, 8, BLEND_NORMAL, 255), ERR_BAD_PIXEL_BUFFER);
+  EXPECT_EQ(BlendBlt(s, 0, 1, w, 100, 1, 32, 3, BLEND_NORMAL, 255), second);
+  EXPECT_EQ(BlendBlt(w, 100, 0, s, 0, 0, 32, 3, BLEND_NORMAL, 255), VELLORA_OK);
+  EXPECT_EQ(BlendBlt(s, 0, 0, w, 100, 0, 32, 3, BLEND_NORMAL, 255), VELLORA_OK);
 }
 
 // Every export that touches pixels goes through the buffer check, in either
@@ -272,6 +291,19 @@ TEST(WildResize, ReadOnlyFieldsAndUnmappedBuffersAreRefusedWithNothingReleased) 
   EXPECT_EQ(hostsim::width_of(*read_only_record), 3);
   EXPECT_EQ(hostsim::pixels_of(*read_only_record), its_pixels);
   EXPECT_EQ(vtest::snapshot(*read_only_record), its_before);  // still allocated: not freed
+
+  // The info header across a page boundary: biWidth at the end of a
+  // writable page, biHeight at the start of a read-only one. Both fields are
+  // written, so both must be checked.
+  Pages straddled(2);
+  hostsim::BitmapPtr split = vtest::random_bitmap(3, 2, 7);
+  uint8_t* const split_pixels = hostsim::pixels_of(*split);
+  hostsim::move_info_header(*split, straddled.page(1) - 8);
+  straddled.protect(1, PageAccess::kRead);
+  EXPECT_EQ(ChangeSize(hostsim::handle_of(*split), 5, 5), ERR_NO_INFO_HEADER);
+  EXPECT_EQ(hostsim::width_of(*split), 3);
+  EXPECT_EQ(hostsim::height_of(*split), 2);
+  EXPECT_EQ(hostsim::pixels_of(*split), split_pixels);
 
   // A pixels pointer into unmapped memory: free() would fault on it.
   hostsim::BitmapPtr wild = hostsim::make_bitmap(2, 2);

@@ -14,6 +14,16 @@ namespace vtest {
 
 inline constexpr size_t kPage = 4096;
 
+#if !defined(_WIN32)
+// Host memory lies below 4 GiB, where a 32-bit host has all of its memory: a
+// 64-bit build (x86_64-host) maps its test pages in the low 2 GiB.
+#if UINTPTR_MAX > UINT32_MAX
+inline constexpr int kBelow4GiB = MAP_32BIT;
+#else
+inline constexpr int kBelow4GiB = 0;
+#endif
+#endif
+
 enum class PageAccess { kNone, kRead, kReadWrite };
 
 // `count` pages of read-write memory, released on destruction.
@@ -25,7 +35,7 @@ class Pages {
         VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
 #else
     void* p = mmap(nullptr, size_, PROT_READ | PROT_WRITE,
-                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | kBelow4GiB, -1, 0);
     base_ = p == MAP_FAILED ? nullptr : static_cast<uint8_t*>(p);
 #endif
   }

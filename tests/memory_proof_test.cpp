@@ -86,7 +86,8 @@ TEST(MemoryProof, LargeBufferOverFilePagesPastTheEndIsRefused) {
   ASSERT_GE(fd, 0);
   unlink(path);
   ASSERT_EQ(ftruncate(fd, kPage), 0);
-  void* mapped = mmap(nullptr, 300 * kPage, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  void* mapped =
+      mmap(nullptr, 300 * kPage, PROT_READ | PROT_WRITE, MAP_SHARED | vtest::kBelow4GiB, fd, 0);
   close(fd);
   ASSERT_NE(mapped, MAP_FAILED);
   auto* pages = static_cast<uint8_t*>(mapped);

@@ -100,8 +100,8 @@ TEST(Resolution, EarlierTestDecidesWhenSeveralFail) {
 
 TEST(Resolution, ViewCarriesHeaderSizesAndPixelPointer) {
   hostsim::BitmapPtr bitmap = hostsim::make_bitmap(5, 3);
-  vellora::BitmapView view{};
-  ASSERT_EQ(vellora::CallResolution().bitmap(hostsim::handle_of(*bitmap), &view), VELLORA_OK);
+  vellora::HeaderView view{};
+  ASSERT_EQ(vellora::CallResolution().header_view(hostsim::handle_of(*bitmap), &view), VELLORA_OK);
   EXPECT_EQ(view.width, 5);
   EXPECT_EQ(view.height, 3);
   EXPECT_EQ(view.pixels, hostsim::pixels_of(*bitmap));

@@ -1,7 +1,8 @@
 // The memory check inside a sandbox that refuses, one after another, the
 // system calls it asks with: each refused way hands over to the next, wild
 // handles and unmapped buffers keep their codes, sound bitmaps keep working,
-// and once no way is left every bitmap is refused rather than trusted.
+// and once no way is left every call fails for want of resources rather
+// than trust a bitmap.
 #include <gtest/gtest.h>
 #include <seccomp.h>
 #include <sys/mman.h>
@@ -119,16 +120,16 @@ int run_sandboxed() {
   if (!refuse(SCMP_SYS(open), EACCES) || !refuse(SCMP_SYS(openat), EACCES)) return 100;
   expect_answers("process_vm_readv and /proc refused too", bitmaps);
 
-  // No pipe either: nothing can tell, so every bitmap is refused at its
-  // first record.
+  // No pipe either: nothing can tell, so every call fails for want of
+  // resources at its first record, sound or not, and blames no bitmap.
   if (!refuse(SCMP_SYS(pipe2), EPERM) || !refuse(SCMP_SYS(pipe), EPERM)) return 100;
   const char* stage = "no way left";
   expect_status(stage, "sound bitmap", InvertColor(hostsim::handle_of(*bitmaps.small)),
-                ERR_NOT_BITMAP);
+                ERR_OUT_OF_MEMORY);
   expect_status(stage, "large sound bitmap", GetAddress(hostsim::handle_of(*bitmaps.large)),
-                ERR_NOT_BITMAP);
+                ERR_OUT_OF_MEMORY);
   expect_status(stage, "unmapped object", GetAddress(hostsim::handle_at(bitmaps.edge.page(1))),
-                ERR_NOT_BITMAP);
+                ERR_OUT_OF_MEMORY);
   return g_failures;
 }
 

@@ -354,7 +354,7 @@ class TestStatuses < Minitest::Test
     -100 => 'the data length differs from width * height * 4 bytes of the bitmap',
     -1 => 'the new width and height must be at least 1, and width * height * 4 at most ' \
           '2147483647 bytes',
-    -2 => 'out of memory; nothing was changed',
+    -2 => 'the process is out of memory or file descriptors; nothing was changed',
     -3 => 'no buffer was given',
     1 => 'the PNG file could not be opened or written',
     42 => 'unknown status'

@@ -28,7 +28,10 @@ BOOL CALLBACK visit_window(HWND window, LPARAM search_address) {
 
   WCHAR class_name[kClassNameUnits] = {};
   GetClassNameW(window, class_name, kClassNameUnits);
-  // The system default locale with no flags: an exact, case-sensitive match.
+  // A linguistic comparison in the system default locale, with no flags: case
+  // sensitive, but not byte for byte (characters the locale gives no weight,
+  // a soft hyphen say, do not count). For the plain ASCII name sought that
+  // rarely matters.
   if (CompareStringW(LOCALE_SYSTEM_DEFAULT, 0, class_name, -1, L"RGSS Player", -1) != CSTR_EQUAL) {
     return TRUE;
   }

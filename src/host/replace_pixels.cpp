@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <limits>
 
-#include "host/host_memory.h"
-#include "host/memory_probe.h"
+#include "host/host_layout.h"
+#include "host/memory/memory_check.h"
 #include "host/resolve.h"
 #include "vellora.h"
 
@@ -24,31 +24,42 @@ int32_t replace_pixel_buffer(int32_t handle, int32_t new_width, int32_t new_heig
   const int32_t size_status = check_new_size(new_width, new_height);
   if (size_status != VELLORA_OK) return size_status;
   // The old size plays no part: its pixels are discarded, not read.
-  BitmapView old{};
+  HeaderView old{};
   HostRecords records{};
   CallResolution call;
-  const int32_t status = call.bitmap_with_records(handle, &old, &records);
+  int32_t status = call.header_view_with_records(handle, &old, &records);
   if (status != VELLORA_OK) return status;
   const Address record = records.record;
   const Address header = records.header;
-  // The three fields written below must take a write, not only a read.
-  if (!call.accessible(header + kHeaderWidth, 8, Access::kReadWrite)) return ERR_NO_INFO_HEADER;
-  if (!call.accessible(record + kRecordPixels, 4, Access::kReadWrite)) return ERR_NO_BITMAP_RECORD;
+  // The three fields written below must take a write, not only a read:
+  // biWidth and biHeight, 8 bytes that may lie on two pages, and the
+  // pixels pointer.
+  status = call.check(header + kHeaderWidth, 2 * sizeof(uint32_t), Access::kReadWrite,
+                      ERR_NO_INFO_HEADER);
+  if (status != VELLORA_OK) return status;
+  status = call.check(record + kRecordPixels, sizeof(uint32_t), Access::kReadWrite,
+                      ERR_NO_BITMAP_RECORD);
+  if (status != VELLORA_OK) return status;
   // free() works on the heap's bookkeeping around the block before it gives
   // the block back: a pixels pointer into memory it cannot touch there would
   // fault inside free, so it is refused, not released. It reads the chunk's
   // header of two words just before the pointer (glibc's size and previous
   // size; the heap entry of Windows' heap, under msvcrt's free), and writes
-  // the links of its free lists into the block's first two words. What lies
-  // further (the next chunk's header, at a distance that the header's own
-  // size gives) and whether a mapped pointer is the heap's at all cannot be
+  // the links of its free lists into the block's first two words. Those
+  // header words are only read, never written, not even by the check: on
+  // i386 glibc the first of them is the last word of the previous chunk,
+  // another allocation that another thread may be writing. What lies further
+  // (the next chunk's header, at a distance that the header's own size
+  // gives) and whether a mapped pointer is the heap's at all cannot be
   // checked.
-  constexpr uint32_t kHeapWordsAround = 2 * sizeof(uint32_t);
+  constexpr uint32_t kHeapWords = 2 * sizeof(uint32_t);
   const auto block = reinterpret_cast<uintptr_t>(old.pixels);
-  if (old.pixels != nullptr &&
-      (block < kHeapWordsAround ||
-       !call.accessible(block - kHeapWordsAround, 2 * kHeapWordsAround, Access::kReadWrite))) {
-    return ERR_BAD_PIXEL_BUFFER;
+  if (old.pixels != nullptr) {
+    if (block < kHeapWords) return ERR_BAD_PIXEL_BUFFER;
+    status = call.check(block - kHeapWords, kHeapWords, Access::kRead, ERR_BAD_PIXEL_BUFFER);
+    if (status != VELLORA_OK) return status;
+    status = call.check(block, kHeapWords, Access::kReadWrite, ERR_BAD_PIXEL_BUFFER);
+    if (status != VELLORA_OK) return status;
   }
 
   // calloc: malloc and a clear in one, from the same heap the host frees to.

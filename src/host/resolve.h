@@ -1,4 +1,4 @@
-// Turning bitmap handles into BitmapViews, one export call at a time.
+// Turning bitmap handles into views, one export call at a time.
 #pragma once
 
 #include <cstddef>
@@ -6,7 +6,7 @@
 #include <type_traits>
 
 #include "bitmap_view.h"
-#include "host/memory_probe.h"
+#include "host/memory/memory_check.h"
 #include "vellora.h"
 
 namespace vellora {
@@ -18,12 +18,41 @@ struct HostRecords {
   uint32_t header;
 };
 
-// The resolutions of one export call. It owns what the call has proven about
-// the host's memory, so that what one check proves spares the later checks
-// of the same memory (a bitmap's records, a blend's source after its
-// destination). That proof holds only while the call runs, since memory may
-// be unmapped between calls: make one on the stack of each call and let it
-// end with the call.
+class CallResolution;
+
+// The image rows of one view that an operation asks for before it touches
+// them (the rows_ready of bitmap_view.h): the host's check of their bytes
+// with one access. Valid while the CallResolution that made it lives.
+class RowProof {
+ public:
+  // Image rows first .. first + count - 1 (0 <= first, count >= 1,
+  // first + count <= the view's height): VELLORA_OK, the refusal code the
+  // proof was made with, or ERR_OUT_OF_MEMORY where the system could not be
+  // asked. A null buffer, or one that would run past the top of the address
+  // space, has no rows that can be touched.
+  int32_t operator()(int32_t first, int32_t count) const;
+
+ private:
+  friend class CallResolution;
+  RowProof(CallResolution* call, const BitmapView& view, host::Access access, int32_t refusal)
+      : call_(call), view_(view), access_(access), refusal_(refusal) {}
+  CallResolution* call_;
+  BitmapView view_;
+  host::Access access_;
+  int32_t refusal_;
+};
+
+// The resolutions of one export call. It owns what the call holds for its
+// memory checks (what they have proven, so that what one check proves spares
+// the later checks of the same memory, and on Linux the pipe they probe
+// through). That proof holds only while the call runs, since memory may be
+// unmapped between calls: make one on the stack of each call and let it end
+// with the call.
+//
+// Every check can also fail to be made at all (no file descriptor for the
+// pipe, a sandbox that refuses every way of asking): then the call returns
+// ERR_OUT_OF_MEMORY, a failure of resources, and not a code that blames the
+// bitmap.
 class CallResolution {
  public:
   // Walks the host's records in their fixed order; the first failing test
@@ -31,46 +60,47 @@ class CallResolution {
   // is checked to be readable before it is read: unreadable object memory
   // counts as ERR_NOT_BITMAP, an unreadable data or bitmap record as
   // ERR_NO_BITMAP_RECORD, an unreadable info header as ERR_NO_INFO_HEADER.
-  // On success the view holds the header's width and height as stored.
-  int32_t bitmap(int32_t handle, BitmapView* view);
+  // The buffer is not looked at.
+  int32_t header_view(int32_t handle, HeaderView* view);
 
-  // bitmap(), and where its record and header lie (for the resize).
-  int32_t bitmap_with_records(int32_t handle, BitmapView* view, HostRecords* records);
+  // header_view(), and where its record and header lie (for the resize).
+  int32_t header_view_with_records(int32_t handle, HeaderView* view, HostRecords* records);
 
-  // The gate of every pixel operation: sized(), then the whole buffer
-  // checked with the given access (ERR_BAD_PIXEL_BUFFER where it cannot be
-  // touched).
-  int32_t pixels(int32_t handle, host::Access access, BitmapView* view);
-
-  // bitmap(), then the size rules: a width or height of 0 or less means no
-  // pixels (the view becomes 0 x 0); a width * height * 4 beyond INT32_MAX
-  // gives ERR_BAD_PIXEL_BUFFER. The buffer is not looked at: for an operation
-  // that checks only the rows it touches (rows_accessible) before it touches
-  // them.
-  int32_t sized(int32_t handle, BitmapView* view);
-
-  // Whether image rows first .. first + count - 1 of a view that sized()
-  // gave (0 <= first, count >= 1, first + count <= its height) can be touched
-  // with `access`.
-  bool rows_accessible(const BitmapView& view, int32_t first, int32_t count, host::Access access);
-
-  // bitmap() with pixels()' buffer rules for reading, the sizes left as the
-  // header holds them: for a consumer that judges the sizes itself (the PNG
+  // header_view(), then, where both sizes are positive, the whole buffer
+  // checked for reading (ERR_BAD_PIXEL_BUFFER where width * height * 4 is
+  // beyond INT32_MAX or the buffer cannot be read); the sizes stay as the
+  // header holds them. For a consumer that judges the sizes itself (the PNG
   // header refuses 0 and negative ones) but must never be let past the
   // buffer.
-  int32_t bounded(int32_t handle, BitmapView* view);
+  int32_t readable_as_stored(int32_t handle, HeaderView* view);
+
+  // header_view(), then the size rules: a width or height of 0 or less means
+  // no pixels (the view becomes 0 x 0); a width * height * 4 beyond INT32_MAX
+  // gives ERR_BAD_PIXEL_BUFFER. The buffer is not looked at: for an operation
+  // that checks only the rows it touches (rows()) before it touches them.
+  int32_t sized(int32_t handle, BitmapView* view);
+
+  // The gate of the operations that touch every pixel: sized(), then the
+  // whole buffer checked with the given access (ERR_BAD_PIXEL_BUFFER where it
+  // cannot be touched).
+  int32_t pixels(int32_t handle, host::Access access, BitmapView* view);
 
   // The two bitmaps of a two-bitmap operation (a blend's destination and
-  // source, a mask clip's target and mask): `handle` through pixels()
-  // completely, for reading and writing, and only then `second_handle`, for
-  // reading, its failure code 100 lower.
-  int32_t pair(int32_t handle, int32_t second_handle, BitmapView* first, BitmapView* second);
-
-  // pair() with sized() in place of pixels(): the buffers are not looked at.
+  // source, a mask clip's target and mask) through sized(): `handle`
+  // completely, and only then `second_handle`, its failure code 100 lower
+  // (ERR_OUT_OF_MEMORY, which names no bitmap, as it stands).
   int32_t sized_pair(int32_t handle, int32_t second_handle, BitmapView* first, BitmapView* second);
 
-  // Whether [address, address + size) can be touched with `access`.
-  bool accessible(uintptr_t address, size_t size, host::Access access);
+  // The rows of a view that sized() gave, checked with `access` when the
+  // operation asks for them; `refusal` is the code for rows that cannot be
+  // touched.
+  RowProof rows(const BitmapView& view, host::Access access, int32_t refusal) {
+    return RowProof(this, view, access, refusal);
+  }
+
+  // Whether [address, address + size) can be touched with `access`:
+  // VELLORA_OK, `refusal`, or ERR_OUT_OF_MEMORY where nothing could tell.
+  int32_t check(uintptr_t address, size_t size, host::Access access, int32_t refusal);
 
   // operation(view) on what pixels() resolves, its status the operation's
   // (VELLORA_OK if it returns none), or the resolution's failure.
@@ -81,12 +111,29 @@ class CallResolution {
     return status != VELLORA_OK ? status : status_of(operation, view);
   }
 
-  // operation(first, second) on what pair() resolves, likewise.
+  // operation(view, rows) on what sized() resolves, for an operation that
+  // asks for the rows it touches: rows checks them with `access`
+  // (ERR_BAD_PIXEL_BUFFER where they cannot be touched).
   template <typename Operation>
-  int32_t with_pair(int32_t handle, int32_t second_handle, Operation operation) {
+  int32_t with_rows(int32_t handle, host::Access access, Operation operation) {
+    BitmapView view;
+    const int32_t status = sized(handle, &view);
+    if (status != VELLORA_OK) return status;
+    return operation(view, rows(view, access, ERR_BAD_PIXEL_BUFFER));
+  }
+
+  // operation(first, second, first_rows, second_rows) on what sized_pair()
+  // resolves: the first bitmap's rows are checked for reading and writing,
+  // the second's for reading, its refusal 100 lower. Buffers are looked at
+  // only after both resolutions, and only the rows the operation asks for.
+  template <typename Operation>
+  int32_t with_pair_rows(int32_t handle, int32_t second_handle, Operation operation) {
     BitmapView first, second;
-    const int32_t status = pair(handle, second_handle, &first, &second);
-    return status != VELLORA_OK ? status : status_of(operation, first, second);
+    const int32_t status = sized_pair(handle, second_handle, &first, &second);
+    if (status != VELLORA_OK) return status;
+    return operation(
+        first, second, rows(first, host::Access::kReadWrite, ERR_BAD_PIXEL_BUFFER),
+        rows(second, host::Access::kRead, ERR_BAD_PIXEL_BUFFER - ERR_SECOND_BITMAP_OFFSET));
   }
 
  private:
@@ -100,7 +147,7 @@ class CallResolution {
     }
   }
 
-  host::ProvenRanges proven_;
+  host::CallMemory memory_;
 };
 
 }  // namespace vellora

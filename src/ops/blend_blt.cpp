@@ -122,13 +122,4 @@ void blend_area(const BitmapView& dst, const BitmapView& src, const BlendArea& a
   });
 }
 
-void blend_blt(const BitmapView& dst, const BitmapView& src, int32_t dst_x, int32_t dst_y,
-               int32_t src_x, int32_t src_y, int32_t area_width, int32_t area_height, int32_t mode,
-               int32_t opacity, InstructionSet set) {
-  BlendArea area;
-  if (clip_blend_area(dst, src, dst_x, dst_y, src_x, src_y, area_width, area_height, &area)) {
-    blend_area(dst, src, area, mode, opacity, set);
-  }
-}
-
 }  // namespace vellora

@@ -21,20 +21,13 @@ void clip_span_by_value(uint8_t* p, int32_t m, int32_t n) {
 
 template <InstructionSet Set>
 void clip_rows(const BitmapView& target, const BitmapView& mask, int32_t offset_x, int32_t offset_y,
-               int32_t outside_value) {
+               int32_t outside_value, const MaskCover& cover, int32_t first_row, int32_t end_row) {
   const int32_t w = target.width;
   const int32_t h = target.height;
-  // The covered part of the target: columns x0..x1 - 1, rows y0..y1 - 1.
-  // Offsets may be anything, so the far edges are formed in 64 bits. A mask
-  // without pixels is 0 x 0 and covers nothing.
-  const int32_t x0 = clamp_to(offset_x, 0, w);
-  const int32_t x1 = clamp_to(int64_t{offset_x} + mask.width, 0, w);
-  const int32_t y0 = clamp_to(offset_y, 0, h);
-  const int32_t y1 = clamp_to(int64_t{offset_y} + mask.height, 0, h);
-
+  const int32_t x0 = cover.left, x1 = cover.right, y0 = cover.top, y1 = cover.bottom;
   // Each pixel depends only on itself and one mask byte, so the rows are
   // walked in stored order.
-  for (int32_t s = 0; s < h; ++s) {
+  for (int32_t s = h - end_row; s < h - first_row; ++s) {
     const int32_t y = h - 1 - s;
     uint8_t* row = stored_row(target, s);
     if (y < y0 || y >= y1 || x0 == x1) {
@@ -53,10 +46,21 @@ void clip_rows(const BitmapView& target, const BitmapView& mask, int32_t offset_
 
 }  // namespace
 
-void clip_mask(const BitmapView& target, const BitmapView& mask, int32_t offset_x, int32_t offset_y,
-               int32_t outside_value, InstructionSet set) {
+MaskCover mask_cover(const BitmapView& target, const BitmapView& mask, int32_t offset_x,
+                     int32_t offset_y) {
+  const int32_t w = target.width;
+  const int32_t h = target.height;
+  return MaskCover{clamp_to(offset_x, 0, w), clamp_to(offset_y, 0, h),
+                   clamp_to(int64_t{offset_x} + mask.width, 0, w),
+                   clamp_to(int64_t{offset_y} + mask.height, 0, h)};
+}
+
+void clip_mask_rows(const BitmapView& target, const BitmapView& mask, int32_t offset_x,
+                    int32_t offset_y, int32_t outside_value, const MaskCover& cover,
+                    int32_t first_row, int32_t end_row, InstructionSet set) {
   with_instruction_set(set, [&](auto isa) {
-    clip_rows<decltype(isa)::value>(target, mask, offset_x, offset_y, outside_value);
+    clip_rows<decltype(isa)::value>(target, mask, offset_x, offset_y, outside_value, cover,
+                                    first_row, end_row);
   });
 }
 

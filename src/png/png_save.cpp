@@ -55,7 +55,7 @@ int row_filter_flags(png_structp png, int32_t filters) {
 
 // Drives the encoder over an open stream. Whatever it allocates (the row
 // table, then its structures) is released before it returns, on every path.
-int32_t write_png(std::FILE* stream, const BitmapView& view, int32_t level, int32_t filters) {
+int32_t write_png(std::FILE* stream, const HeaderView& bitmap, int32_t level, int32_t filters) {
   // Null error and warning functions: the encoder's default handlers print
   // "libpng warning: ..." / "libpng error: ..." on standard error.
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -80,10 +80,12 @@ int32_t write_png(std::FILE* stream, const BitmapView& view, int32_t level, int3
   // The header's own values, its signed sizes taken as unsigned: the encoder
   // refuses 0 and anything beyond its limit of 1,000,000 (negative included)
   // here, before a byte is written.
-  png_set_IHDR(png, info, static_cast<png_uint_32>(view.width),
-               static_cast<png_uint_32>(view.height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.width),
+               static_cast<png_uint_32>(bitmap.height), 8, PNG_COLOR_TYPE_RGB_ALPHA,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
+  // The encoder took the sizes: both positive, so the bitmap has pixels.
+  const BitmapView view{bitmap.width, bitmap.height, bitmap.pixels};
 
   // The PNG's row i is the image's row i, stored height - 1 - i rows from
   // the start of the bottom-up buffer: the encoder reads the host's rows in
@@ -105,11 +107,11 @@ int32_t write_png(std::FILE* stream, const BitmapView& view, int32_t level, int3
 
 }  // namespace
 
-int32_t png_save(const char* path, const BitmapView& view, int32_t level, int32_t filters) {
+int32_t png_save(const char* path, const HeaderView& bitmap, int32_t level, int32_t filters) {
   const int32_t clamped_level = clamp_level(level);
   std::FILE* stream = open_output(path);
   if (stream == nullptr) return PNG_SAVE_FAILED;
-  const int32_t status = write_png(stream, view, clamped_level, filters);
+  const int32_t status = write_png(stream, bitmap, clamped_level, filters);
   // The close writes the last buffered bytes: if it fails, the file may be
   // incomplete, and that is no success.
   const bool closed = std::fclose(stream) == 0;

@@ -22,7 +22,7 @@ std::string status_meaning(int32_t status) {
     case ERR_BAD_PIXEL_BUFFER:
       return "the pixel buffer cannot be used";
     case ERR_OUT_OF_MEMORY:
-      return "out of memory; nothing was changed";
+      return "the process is out of memory or file descriptors; nothing was changed";
     case ERR_BAD_SIZE:
       return "the new width or height is not usable";
     case ERR_NULL_BUFFER:

@@ -61,7 +61,22 @@ const char* instruction_set_name(InstructionSet set) {
   return name;
 }
 
+#if defined(VELLORA_FUZZING)
+namespace {
+bool g_fuzzing_chose = false;
+InstructionSet g_fuzzing_choice = InstructionSet::kPlain;
+}  // namespace
+
+void choose_instruction_set_for_fuzzing(InstructionSet set) {
+  g_fuzzing_chose = true;
+  g_fuzzing_choice = set;
+}
+#endif
+
 InstructionSet best_instruction_set() {
+#if defined(VELLORA_FUZZING)
+  if (g_fuzzing_chose) return g_fuzzing_choice;
+#endif
   // Found on first use and kept. A constant-initialised atomic needs no
   // guard: a guarded static would link libstdc++'s lock, and with it the
   // thread runtime, into a DLL that starts no thread (the imports test pins

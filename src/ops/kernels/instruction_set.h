@@ -127,6 +127,13 @@ void for_each_instruction_set_that_runs(F&& f) {
 // The best instruction set that runs, found once per process.
 InstructionSet best_instruction_set();
 
+#if defined(VELLORA_FUZZING)
+// The fuzzer's build only: from this call on, best_instruction_set()
+// answers `set` (one that runs here), so that each input runs the exports on
+// a tier of the fuzzer's choosing.
+void choose_instruction_set_for_fuzzing(InstructionSet set);
+#endif
+
 // Calls work(InstructionSetTag<set>{}): the one place where a run-time
 // instruction set becomes the compile-time one that picks the kernels (each
 // operation's walk is a template on it). Sets this build has no kernels for
