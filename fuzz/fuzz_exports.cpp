@@ -41,7 +41,7 @@
 #include <vector>
 
 #include "hostsim.h"
-#include "ops/instruction_set.h"
+#include "ops/kernels/instruction_set.h"
 #include "reference/reference.h"
 #include "vellora.h"
 
