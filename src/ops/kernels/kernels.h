@@ -54,14 +54,14 @@ struct ClipMaskKernels<Set, true> {
   static void clip_alpha_by_value(uint8_t* p, int32_t m, int32_t n);
 };
 
-// A mosaic block: ww x hh pixels (ww * hh at most kMosaicBlockPixelsMax32),
+// A mosaic block: width x height pixels (at most kMosaicBlockPixelsMax32),
 // its top row starting at `top` and each row down the image `row_back`
 // bytes before the one above it (rows are stored bottom-up).
 struct BlockRows {
   uint8_t* top;
   size_t row_back;
-  int32_t ww;
-  int32_t hh;
+  int32_t width;
+  int32_t height;
 };
 
 // The largest block whose weighted sums fit in 32 bits:

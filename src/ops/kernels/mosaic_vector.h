@@ -20,10 +20,10 @@ template <>
 void MosaicKernels<InstructionSet::VELLORA_ISA_SET>::sum_block(const BlockRows& block,
                                                                uint32_t sums[4]) {
   using namespace VELLORA_ISA;
-  const int32_t vector_width = block.ww - block.ww % kPixels;
+  const int32_t vector_width = block.width - block.width % kPixels;
   V acc = zero();
   const uint8_t* row = block.top;
-  for (int32_t y = 0; y < block.hh; ++y, row -= block.row_back) {
+  for (int32_t y = 0; y < block.height; ++y, row -= block.row_back) {
     for (int32_t x = 0; x < vector_width; x += kPixels) {
       const V v = load(row + static_cast<size_t>(x) * kBytesPerPixel);
       acc = add_weighted(acc, unpacklo8(v, zero()));
@@ -35,9 +35,9 @@ void MosaicKernels<InstructionSet::VELLORA_ISA_SET>::sum_block(const BlockRows& 
   // Blocks as wide as whole vectors (the usual 8 x 8) leave no columns over:
   // no walk down their rows for nothing.
   std::fill(sums, sums + 4, 0u);
-  if (vector_width < block.ww) {
+  if (vector_width < block.width) {
     const BlockRows rest{block.top + static_cast<size_t>(vector_width) * kBytesPerPixel,
-                         block.row_back, block.ww - vector_width, block.hh};
+                         block.row_back, block.width - vector_width, block.height};
     MosaicKernels<InstructionSet::kPlain>::sum_block(rest, sums);
   }
   for (int lane = 0; lane < 4 * kLanes128; ++lane) sums[lane % 4] += lanes[lane];
@@ -47,19 +47,19 @@ template <>
 void MosaicKernels<InstructionSet::VELLORA_ISA_SET>::fill_block(const BlockRows& block,
                                                                 const uint8_t pixel[4]) {
   using namespace VELLORA_ISA;
-  const int32_t vector_width = block.ww - block.ww % kPixels;
+  const int32_t vector_width = block.width - block.width % kPixels;
   int32_t word;
   std::memcpy(&word, pixel, sizeof word);
   const V value = set32(word);
   uint8_t* row = block.top;
-  for (int32_t y = 0; y < block.hh; ++y, row -= block.row_back) {
+  for (int32_t y = 0; y < block.height; ++y, row -= block.row_back) {
     for (int32_t x = 0; x < vector_width; x += kPixels) {
       store(row + static_cast<size_t>(x) * kBytesPerPixel, value);
     }
   }
-  if (vector_width < block.ww) {
+  if (vector_width < block.width) {
     const BlockRows rest{block.top + static_cast<size_t>(vector_width) * kBytesPerPixel,
-                         block.row_back, block.ww - vector_width, block.hh};
+                         block.row_back, block.width - vector_width, block.height};
     MosaicKernels<InstructionSet::kPlain>::fill_block(rest, pixel);
   }
 }
