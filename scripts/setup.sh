@@ -39,9 +39,11 @@ PACKAGES=(
 # and Google Benchmark (the kernels' test and benchmark built for x86-64,
 # which run natively on every machine of this kind), gperf for libseccomp's
 # build (the sandbox test), clang and its fuzzer runtime, clang-format, and
-# Ruby for the game script's tests.
+# Ruby for the game script's tests; x86-64 libpng, zlib and libseccomp for the
+# host layer's tests built for x86-64 (x86_64-host).
 TEST_PACKAGES=(
   googletest libgtest-dev libbenchmark-dev gperf clang-format clang libclang-rt-14-dev ruby
+  libpng-dev zlib1g-dev libseccomp-dev
 )
 if $tests; then
   PACKAGES+=("${TEST_PACKAGES[@]}")

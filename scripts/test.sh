@@ -7,7 +7,8 @@
 # (linux32-fuzz; scripts/fuzz.sh runs it longer); and, natively on every
 # machine, the kernels' test built for x86-64 (x86_64-kernels), which runs
 # every tier the processor has, also under AddressSanitizer and UBSan
-# (x86_64-kernels-sanitize).
+# (x86_64-kernels-sanitize), and the host layer's tests built for x86-64
+# (x86_64-host), which meet the real kernel's memory.
 #
 # On a machine whose kernel runs no i386 programs, set-up has qemu-user run
 # them (scripts/i386-emulation.sh), and the emulated run takes what the
@@ -99,8 +100,11 @@ fi
 # test runs natively on every machine: it runs every tier the processor has,
 # also where i386 programs run under an emulator that has fewer (qemu-user
 # has no AVX-512). The benchmark compares kernels on a machine that runs no
-# 32-bit code (scripts/bench.sh --x86-64).
-for preset in x86_64-kernels x86_64-kernels-sanitize; do
+# 32-bit code (scripts/bench.sh --x86-64). The host layer and its tests build
+# for x86-64 as well, every host record and buffer below 4 GiB (x86_64-host):
+# there the memory check meets the real kernel, also on a machine whose i386
+# programs run under the emulator.
+for preset in x86_64-kernels x86_64-kernels-sanitize x86_64-host; do
   echo "=== $preset"
   if build "$preset" && ctest --preset "$preset"; then :; else failed+=("$preset"); fi
 done
@@ -108,10 +112,10 @@ done
 echo
 if [ "$mode" = native ]; then
   echo "ran: linux32 linux32-sanitize linux32-no-sse2 win32 linux32-fuzz x86_64-kernels" \
-    "x86_64-kernels-sanitize"
+    "x86_64-kernels-sanitize x86_64-host"
 else
   echo "ran under qemu-user: linux32 linux32-no-sse2; ran here: win32's tests that need no Wine;" \
-    "ran natively: x86_64-kernels x86_64-kernels-sanitize"
+    "ran natively: x86_64-kernels x86_64-kernels-sanitize x86_64-host"
   wine_tests="$(ctest --test-dir build/win32 -N -L needs_wine | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' ')"
   echo "not run, labelled needs_wine (Wine does not run under the emulator): ${wine_tests:-none}"
   echo "built, not run: ${built_only[*]:-none} (too slow under the emulator)"
