@@ -144,4 +144,8 @@ std::string size_name(const vellora::BitmapView& view) {
   return std::to_string(view.width) + "x" + std::to_string(view.height);
 }
 
+size_t bytes_of(const vellora::BitmapView& view) {
+  return static_cast<size_t>(vellora::byte_size(view));
+}
+
 }  // namespace bench

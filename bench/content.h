@@ -4,6 +4,7 @@
 // fog), and soft-edged sprites blitted onto it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,6 +21,14 @@ enum class Content {
 };
 
 std::string name_of(Content content);
+
+struct Size {
+  int32_t width;
+  int32_t height;
+};
+
+// The bytes of a view's pixels, the memcpy that its figures are set against.
+size_t bytes_of(const vellora::BitmapView& view);
 
 // Fills width x height pixels, rows packed and stored bottom-up as the host
 // stores them. The same seed gives the same bytes.

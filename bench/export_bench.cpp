@@ -33,12 +33,9 @@
 namespace {
 
 using bench::Content;
+using bench::Size;
 using Clock = std::chrono::steady_clock;
 
-struct Size {
-  int32_t width;
-  int32_t height;
-};
 constexpr Size kSizes[] = {{32, 32}, {640, 480}, {2048, 2048}};
 
 std::string size_name(Size s) { return std::to_string(s.width) + "x" + std::to_string(s.height); }

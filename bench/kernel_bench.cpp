@@ -29,16 +29,11 @@
 
 namespace {
 
+using bench::bytes_of;
 using bench::Content;
+using bench::Size;
 using vellora::BitmapView;
 using vellora::InstructionSet;
-
-struct Size {
-  int32_t width;
-  int32_t height;
-};
-
-size_t bytes_of(const BitmapView& v) { return static_cast<size_t>(vellora::byte_size(v)); }
 
 // An operation on a bitmap `a` (changed) and a second one `b` (read), with
 // the kernels of the instruction set given.
