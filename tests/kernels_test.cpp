@@ -187,36 +187,48 @@ struct LaneCases {
   }
 };
 
-// Every divisor that occurs, up to kDivisorMax (blur alpha sums reach
-// 2,001 * 255 = 510,255; counts, blend sums and bytes are smaller), each
-// with the smallest and the largest dividend of every quotient 0..255; and
-// every dividend of the divisors up to 255, which the blend modes use.
-TEST(DivisionInLanes, SmallQuotientsAreExactForEveryDivisorThatOccurs) {
+// Every divisor up to `largest`, each with the smallest and the largest
+// dividend of every quotient 0..255; and every dividend of the divisors up
+// to 255, which the blend modes use. Unoptimized builds check a spread of
+// the divisors above 4,096.
+template <typename L, typename Divide>
+void check_small_quotients(uint32_t largest, Divide divide, const char* what) {
 #if defined(NDEBUG)
   const uint32_t step = 1;
 #else
-  const uint32_t step = 97;  // unoptimized builds check a spread of divisors
+  const uint32_t step = 97;
 #endif
+  LaneCases<L> cases;
+  for (uint32_t d = 1; d <= largest;
+       d = d < 4096 || d == largest ? d + 1 : std::min(d + step, largest)) {
+    for (uint32_t q = 0; q < 256; ++q) {
+      cases.add(q * d, d, q, divide, what);
+      cases.add(q * d + d - 1, d, q, divide, what);
+    }
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+  for (uint32_t d = 1; d <= 255; ++d) {
+    for (uint32_t n = 0; n < 256 * d; ++n) cases.add(n, d, n / d, divide, what);
+    if (::testing::Test::HasFatalFailure()) return;
+  }
+  cases.flush(divide, what);
+}
+
+// Every divisor that occurs: up to kDivisorMax (blur alpha sums reach
+// 2,001 * 255 = 510,255) by the doubling steps, and up to kNarrowDivisorMax
+// (blend sums reach 65,279; bytes are smaller) by the steps that share a
+// divisor.
+TEST(DivisionInLanes, SmallQuotientsAreExactForEveryDivisorThatOccurs) {
   for_each_vector_set([&](auto lanes) {
     using L = decltype(lanes);
-    LaneCases<L> cases;
-    const auto divide = [](const uint32_t* n, const uint32_t* d, uint32_t* q) {
-      L::divide(n, d, q);
-    };
-    const uint32_t largest = vellora::sse2::kDivisorMax;
-    for (uint32_t d = 1; d <= largest;
-         d = d < 4096 || d == largest ? d + 1 : std::min(d + step, largest)) {
-      for (uint32_t q = 0; q < 256; ++q) {
-        cases.add(q * d, d, q, divide, "quotient");
-        cases.add(q * d + d - 1, d, q, divide, "quotient");
-      }
-      if (::testing::Test::HasFatalFailure()) return;
-    }
-    for (uint32_t d = 1; d <= 255; ++d) {
-      for (uint32_t n = 0; n < 256 * d; ++n) cases.add(n, d, n / d, divide, "quotient");
-      if (::testing::Test::HasFatalFailure()) return;
-    }
-    cases.flush(divide, "quotient");
+    check_small_quotients<L>(
+        vellora::sse2::kDivisorMax,
+        [](const uint32_t* n, const uint32_t* d, uint32_t* q) { L::divide(n, d, q); }, "quotient");
+    if (::testing::Test::HasFatalFailure()) return;
+    check_small_quotients<L>(
+        vellora::sse2::kNarrowDivisorMax,
+        [](const uint32_t* n, const uint32_t* d, uint32_t* q) { L::divide_narrow(n, d, q); },
+        "narrow quotient");
   });
 }
 

@@ -6,8 +6,8 @@
 // A run goes kPixels pairs at a time. Groups that need no division (in
 // sprites, most pixels are fully transparent or fully opaque) take the short
 // paths; every other group is computed with each pixel in a 32-bit lane of
-// its own, one color at a time, with divide_small_quotient for the divisions
-// by a value that changes from pixel to pixel. The pairs left over go to the
+// its own, with divide_narrow for the divisions by a value that changes from
+// pixel to pixel. The pairs left over go to the
 // plain kernel.
 
 namespace VELLORA_ISA {
@@ -64,13 +64,30 @@ inline V scale_colors(V s, V a) {
   return packus16(lo, hi);
 }
 
-// The group's result for the pixels that are one of the cases above, with
-// *short_case set in their lanes; the others' lanes are junk.
+// The pixels of the group that are one of the cases above: their lanes set.
 // `opacity` is in every 32-bit lane. In normal mode, Ws = 255 a holds for
 // every pixel at opacity 255 (a = As), and below it is taken only where
 // As = 255 (a = opacity), which spares the pixels' own a in the 16-bit lanes.
 template <BlendMode Mode, bool FullOpacity>
-inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
+inline V without_division(V sv, V dv, V opacity) {
+  const V full = set32(255);
+  const V a = div255(mullo16(srl32<24>(sv), opacity));
+  const V ad = srl32<24>(dv);
+  const V keep_or_clear = or_(eq32(a, zero()), eq32(ad, zero()));
+  const V opaque_dst = eq32(ad, full);
+  if constexpr (kBlendGroup<Mode> == BlendGroup::kWeightedMean) {
+    const V whole = FullOpacity ? opaque_dst : and_(eq32(srl32<24>(sv), full), opaque_dst);
+    return or_(or_(keep_or_clear, eq32(a, full)), whole);
+  } else if constexpr (kBlendGroup<Mode> == BlendGroup::kScaledSum) {
+    return or_(keep_or_clear, opaque_dst);
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "only modes 0..2 weigh straight colours");
+  }
+}
+
+// The group's new pixels where every pair is one of the cases above.
+template <BlendMode Mode, bool FullOpacity>
+inline V blend_without_division(V sv, V dv, V opacity) {
   const V colors = set32(0x00FFFFFF);
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
   const V full = set32(255);
@@ -79,7 +96,6 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
   const V ad = srl32<24>(dv);
   const V keep = eq32(a, zero());
   const V clear_dst = eq32(ad, zero());
-  const V opaque_dst = eq32(ad, full);
   // Destination transparent: Cs (normal; add: 0 + Cs) or 0 (subtract:
   // max(0 - Cs, 0)), alpha a.
   V onto_clear;
@@ -93,10 +109,7 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
   const V from_clear = or_(onto_clear, sll32<24>(a));
   V from_opaque;
   if constexpr (kBlendGroup<Mode> == BlendGroup::kWeightedMean) {
-    const V cover = or_(clear_dst, eq32(a, full));  // Wd = 0
-    const V whole = FullOpacity ? opaque_dst : and_(eq32(srl32<24>(sv), full), opaque_dst);
-    *short_case = or_(or_(keep, cover), whole);
-    if (none_set(*short_case)) return dv;  // noise: every pair takes the general path
+    const V cover = eq32(a, full);  // Wd = 0
     // a and 255 - a in the 16-bit lanes of each pixel's colours.
     const V s_lo = unpacklo8(sv, zero()), s_hi = unpackhi8(sv, zero());
     const V a_lo = FullOpacity ? alpha16(s_lo) : or_(opacity, sll32<16>(opacity));
@@ -110,8 +123,6 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
     const V covered = or_(and_(sv, colors), sll32<24>(a));
     from_opaque = select(cover, covered, mixed);
   } else if constexpr (kBlendGroup<Mode> == BlendGroup::kScaledSum) {
-    *short_case = or_(or_(keep, clear_dst), opaque_dst);
-    if (none_set(*short_case)) return dv;
     const V scaled = and_(scale_colors(sv, a), colors);
     from_opaque = or_(add_or_subtract_bytes<Mode>(dv, scaled), alpha_bits);
   } else {
@@ -133,12 +144,12 @@ inline V blend_without_division(V sv, V dv, V opacity, V* short_case) {
 //             (Cs * a / Ad where Ad >= a, which for Ad = a is Cs, else
 //             Cd * Ad / a), a quotient of at most 255; then Cn = Cd + Cs
 //             at most 255, or Cd - Cs at least 0; alpha = hi.
-// Every quotient is below 256 and every divisor below 2^17, within
-// divide_small_quotient; the divisor, which the three colours of a pixel
-// share, is prepared once. (The shared divisor of kernels/simd_shared_divisor.h
-// takes fewer instructions, but its prepared divisor holds four vectors,
-// which eight registers cannot keep beside the colours: in 32-bit code it
-// measured slower here.) Where a = 0 the destination is kept.
+// Every quotient is below 256 and every divisor below 2^16, within
+// divide_narrow, which takes the three colours of a pixel by their shared
+// divisor, prepared once. (The shared divisor of kernels/simd_shared_divisor.h
+// takes fewer instructions still, but its prepared divisor holds four
+// vectors, which eight registers cannot keep beside the colours: in 32-bit
+// code it measured slower here.) Where a = 0 the destination is kept.
 
 // The parts of the formulas that every color of a pixel shares.
 struct WeightedPixels {
@@ -159,13 +170,13 @@ inline WeightedPixels weighted_pixels(V s, V d, V opacity) {
   if constexpr (kBlendGroup<Mode> == BlendGroup::kWeightedMean) {
     w.wd = mullo16(sub32(set32(255), w.a), ad);
     const V l = add32(w.ws, w.wd);
-    w.divisor = prepare_divisor(l);
+    w.divisor = prepare_narrow_divisor(l);
     w.alpha = sll32<24>(div255(l));
   } else if constexpr (kBlendGroup<Mode> == BlendGroup::kScaledSum) {
     w.scale_dst = gt32(w.a, ad);
     w.lo = select(w.scale_dst, ad, w.a);
     const V hi = select(w.scale_dst, w.a, ad);
-    w.divisor = prepare_divisor(hi);
+    w.divisor = prepare_narrow_divisor(hi);
     w.alpha = sll32<24>(hi);
   } else {
     static_assert(kNoFormulaFor<Mode>, "only modes 0..2 weigh straight colours");
@@ -173,30 +184,43 @@ inline WeightedPixels weighted_pixels(V s, V d, V opacity) {
   return w;
 }
 
-// Color C of the group's new pixels, in place.
+// The dividend of color C: Cs * Ws + Cd * Wd (normal), or the color of the
+// pixel of the lower alpha times lo (add, subtract).
 template <BlendMode Mode, int C>
-inline V weighted_color(V s, V d, const WeightedPixels& w) {
+inline V weighted_dividend(V s, V d, const WeightedPixels& w) {
   const V cs = channel<C>(s), cd = channel<C>(d);
-  V cn;
   if constexpr (kBlendGroup<Mode> == BlendGroup::kWeightedMean) {
-    const V numerator = add32(mul32_small(cs, w.ws), mul32_small(cd, w.wd));
-    cn = divide_small_quotient_prepared(numerator, w.divisor);
+    return add32(mul32_small(cs, w.ws), mul32_small(cd, w.wd));
   } else if constexpr (kBlendGroup<Mode> == BlendGroup::kScaledSum) {
-    const V scaled =
-        divide_small_quotient_prepared(mullo16(select(w.scale_dst, cd, cs), w.lo), w.divisor);
-    cn = add_or_subtract_lanes<Mode>(select(w.scale_dst, scaled, cd),
-                                     select(w.scale_dst, cs, scaled));
+    return mullo16(select(w.scale_dst, cd, cs), w.lo);
   } else {
     static_assert(kNoFormulaFor<Mode>, "only modes 0..2 weigh straight colours");
   }
-  return sll32<8 * C>(cn);
+}
+
+// Color C of the group's new pixels, in place, from its quotient.
+template <BlendMode Mode, int C>
+inline V weighted_color(V s, V d, const WeightedPixels& w, V quotient) {
+  if constexpr (kBlendGroup<Mode> == BlendGroup::kWeightedMean) {
+    return sll32<8 * C>(quotient);
+  } else if constexpr (kBlendGroup<Mode> == BlendGroup::kScaledSum) {
+    const V cs = channel<C>(s), cd = channel<C>(d);
+    return sll32<8 * C>(add_or_subtract_lanes<Mode>(select(w.scale_dst, quotient, cd),
+                                                    select(w.scale_dst, cs, quotient)));
+  } else {
+    static_assert(kNoFormulaFor<Mode>, "only modes 0..2 weigh straight colours");
+  }
 }
 
 template <BlendMode Mode>
 inline V blend_weighted(V s, V d, V opacity) {
   const WeightedPixels w = weighted_pixels<Mode>(s, d, opacity);
-  const V out = or_(or_(weighted_color<Mode, 0>(s, d, w), weighted_color<Mode, 1>(s, d, w)),
-                    or_(weighted_color<Mode, 2>(s, d, w), w.alpha));
+  V q[3] = {weighted_dividend<Mode, 0>(s, d, w), weighted_dividend<Mode, 1>(s, d, w),
+            weighted_dividend<Mode, 2>(s, d, w)};
+  divide_narrow(q, w.divisor);
+  const V out =
+      or_(or_(weighted_color<Mode, 0>(s, d, w, q[0]), weighted_color<Mode, 1>(s, d, w, q[1])),
+          or_(weighted_color<Mode, 2>(s, d, w, q[2]), w.alpha));
   return select(eq32(w.a, zero()), d, out);
 }
 
@@ -237,8 +261,8 @@ inline V premultiplied_lanes(V s, V d) {
 // Color dodge and burn divide by a different amount in every channel. With
 // N the dividend and D the divisor of the quotient, a quotient of 255 or
 // more is all that "at most 255" (dodge) or "at least 0" (burn, 255 - q)
-// needs to know; otherwise N < 255 * D and divide_small_quotient gives the
-// quotient exactly:
+// needs to know; otherwise N < 255 * D and divide_narrow (D at most 255)
+// gives the quotient exactly:
 //   dodge: Ps = 255: 255; else min(Pd * 255 / (255 - Ps), 255)
 //          N = Pd * 255 >= 255 * (255 - Ps)  exactly when  Ps + Pd >= 255
 //   burn:  Ps = 0: 0;     else max(255 - (255 - Pd) * 255 / Ps, 0)
@@ -254,11 +278,13 @@ inline V dodge_or_burn_color(V s, V d, V as, V ad) {
   const V sum = add32(ps, pd);
   V cn;
   if constexpr (Mode == BlendMode::kColorDodge) {
-    const V q = divide_small_quotient(mullo16(pd, c255), sub32(c255, ps));
-    cn = select(gt32(sum, set32(254)), c255, q);
+    V q[1] = {mullo16(pd, c255)};
+    divide_narrow(q, prepare_narrow_divisor(sub32(c255, ps)));
+    cn = select(gt32(sum, set32(254)), c255, q[0]);
   } else if constexpr (Mode == BlendMode::kColorBurn) {
-    const V q = divide_small_quotient(mullo16(sub32(c255, pd), c255), ps);
-    cn = select(gt32(sum, c255), sub32(c255, q), zero());
+    V q[1] = {mullo16(sub32(c255, pd), c255)};
+    divide_narrow(q, prepare_narrow_divisor(ps));
+    cn = select(gt32(sum, c255), sub32(c255, q[0]), zero());
   } else {
     static_assert(kNoFormulaFor<Mode>, "a mode that divides by a channel, without its formula");
   }
@@ -274,13 +300,14 @@ inline V dodge_or_burn(V s, V d) {
 }
 
 // Where a source is fully transparent (Ps = 0) no division is needed: dodge
-// gives Pd * 255 / 255 = Pd and burn gives 0. The group's result for those
-// pixels, with *short_case set in their lanes; the others' lanes are junk.
+// gives Pd * 255 / 255 = Pd and burn gives 0. The group's new pixels where
+// every source is.
+inline V clear_sources(V sv) {
+  return eq32(and_(sv, set32(static_cast<int32_t>(0xFF000000u))), zero());
+}
 template <BlendMode Mode>
-inline V dodge_or_burn_clear_sources(V sv, V dv, V* short_case) {
+inline V dodge_or_burn_from_clear_sources(V dv) {
   const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
-  *short_case = eq32(and_(sv, alpha_bits), zero());
-  if (none_set(*short_case)) return dv;
   if constexpr (Mode == BlendMode::kColorDodge) {
     const V lo = unpacklo8(dv, zero()), hi = unpackhi8(dv, zero());
     return or_(packus16(div255(mullo16(lo, alpha16(lo))), div255(mullo16(hi, alpha16(hi)))),
@@ -325,23 +352,25 @@ inline V blend_over_opaque_at(V sv, V dv, V opacity) {
   return select(eq32(a, zero()), dv, out);
 }
 
-// Modes 0, 1, 2, 4 and 5: the short results where they serve (in sprites,
-// most pixels), the general computation where any pixel needs it.
+// Modes 0, 1, 2, 4 and 5: the short results where every pair of the group
+// takes them (in sprites, most groups), else the general computation, which
+// is exact for every pair, the short cases among them. Mixing the two by
+// lanes would cost both computations, and on noise a branch that nothing
+// predicts (about one group in eight has a short case).
 template <BlendMode Mode, bool FullOpacity>
 inline void blend_group_with_divisions(uint8_t* d, const uint8_t* s, V opacity) {
   const V sv = load(s), dv = load(d);
   // Modes 0..2 weigh straight colours; 4 and 5 divide premultiplied ones.
-  constexpr bool kStraight = kUsesOpacity<Mode>;
-  V short_case;
-  V out;
-  if constexpr (kStraight) {
-    out = blend_without_division<Mode, FullOpacity>(sv, dv, opacity, &short_case);
+  if constexpr (kUsesOpacity<Mode>) {
+    if (all_set(without_division<Mode, FullOpacity>(sv, dv, opacity))) {
+      store(d, blend_without_division<Mode, FullOpacity>(sv, dv, opacity));
+      return;
+    }
   } else {
-    out = dodge_or_burn_clear_sources<Mode>(sv, dv, &short_case);
-  }
-  if (all_set(short_case)) {
-    store(d, out);
-    return;
+    if (all_set(clear_sources(sv))) {
+      store(d, dodge_or_burn_from_clear_sources<Mode>(dv));
+      return;
+    }
   }
   if constexpr (Mode == BlendMode::kNormal) {
     const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
@@ -350,13 +379,11 @@ inline void blend_group_with_divisions(uint8_t* d, const uint8_t* s, V opacity) 
       return;
     }
   }
-  V full;
-  if constexpr (kStraight) {
-    full = blend_weighted<Mode>(sv, dv, opacity);
+  if constexpr (kUsesOpacity<Mode>) {
+    store(d, blend_weighted<Mode>(sv, dv, opacity));
   } else {
-    full = dodge_or_burn<Mode>(sv, dv);
+    store(d, dodge_or_burn<Mode>(sv, dv));
   }
-  store(d, select(short_case, out, full));
 }
 
 // Normal at opacity 255 where every destination of the group is opaque: a

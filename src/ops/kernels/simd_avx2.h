@@ -149,6 +149,9 @@ inline V division_step(V x, V d_minus_one) {
   return _mm256_min_epu32(x, sub32(x, d_minus_one));
 }
 
+inline constexpr bool kNativeUnsignedMin32 = true;
+inline V min_u32(V a, V b) { return _mm256_min_epu32(a, b); }
+
 // One pixel per 32-bit lane, eight in a V (kernels/blur_channels_vector.h).
 inline constexpr int kLanes32 = 8;
 inline V load32(const uint32_t* p) { return load(reinterpret_cast<const uint8_t*>(p)); }

@@ -168,6 +168,9 @@ inline V division_step(V x, V d_minus_one) {
   return _mm512_min_epu32(x, sub32(x, d_minus_one));
 }
 
+inline constexpr bool kNativeUnsignedMin32 = true;
+inline V min_u32(V a, V b) { return _mm512_min_epu32(a, b); }
+
 // One pixel per 32-bit lane, sixteen in a V (kernels/blur_channels_vector.h).
 inline constexpr int kLanes32 = 16;
 inline V load32(const uint32_t* p) { return _mm512_loadu_si512(p); }

@@ -154,6 +154,15 @@ inline V division_step(V x, V d_minus_one) {
   return sub32(x, and_(gt32(x, d_minus_one), d_minus_one));
 }
 
+// SSE2 has no unsigned minimum of 32-bit lanes: it is made of a signed
+// comparison of the values shifted by 2^31, five instructions where the
+// division step needs three, so divide_narrow takes the division steps here.
+inline constexpr bool kNativeUnsignedMin32 = false;
+inline V min_u32(V a, V b) {
+  const V bias = set32(INT32_MIN);
+  return select(gt32(xor_(a, bias), xor_(b, bias)), b, a);
+}
+
 #include "ops/kernels/simd_derived.h"
 
 }  // namespace vellora::sse2
