@@ -120,8 +120,9 @@ else
   echo "not run, labelled needs_wine (Wine does not run under the emulator): ${wine_tests:-none}"
   echo "built, not run: ${built_only[*]:-none} (too slow under the emulator)"
   labelled="$(ctest --test-dir build/linux32 -N -L needs_kernel_memory | sed -n 's/^ *Test *#[0-9]*: //p' | tr '\n' ' ')"
-  echo "not run, labelled needs_kernel_memory (they need the real kernel's answers about memory" \
-    "and addresses, which the emulator gives otherwise): ${labelled:-none}"
+  echo "not run under the emulator, labelled needs_kernel_memory (they need the real kernel's" \
+    "answers about memory and addresses, which the emulator gives otherwise; the x86_64-host" \
+    "build ran them natively): ${labelled:-none}"
 fi
 if [ "${#failed[@]}" -gt 0 ]; then
   echo "FAILED: ${failed[*]}"
