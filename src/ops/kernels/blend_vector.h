@@ -372,7 +372,9 @@ inline void blend_group_with_divisions(uint8_t* d, const uint8_t* s, V opacity) 
       return;
     }
   }
-  if constexpr (Mode == BlendMode::kNormal) {
+  // At opacity 255 the run has already taken groups whose destinations are
+  // all opaque (blend_over_opaque), so only a lower opacity asks here.
+  if constexpr (Mode == BlendMode::kNormal && !FullOpacity) {
     const V alpha_bits = set32(static_cast<int32_t>(0xFF000000u));
     if (all_set(eq32(and_(dv, alpha_bits), alpha_bits))) {
       store(d, blend_over_opaque_at(sv, dv, opacity));
