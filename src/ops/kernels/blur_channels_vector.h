@@ -194,20 +194,34 @@ inline void opaque_row(const uint8_t* row, int32_t width, int32_t r, const uint3
 }
 
 // ---------------------------------------------------------------------------
-// The column pass: sums[channel][c] is the channel's running sum of column c.
+// The column pass: wide[channel][c] is the channel's running sum of column c
+// (and, while narrow, narrow[channel] the colours' 16-bit sums, below).
+
+struct ColumnSums {
+  uint32_t* wide[4];   // B * A, G * A, R * A, A: one word a column each
+  uint8_t* narrow[3];  // B, G, R: two bytes a column each, over wide[0 .. 2]
+  uint32_t* state;     // [0]: narrow or not; [1]: rows held while narrow
+};
+
+inline ColumnSums column_sums(uint32_t* sums, int32_t width) {
+  ColumnSums s;
+  for (int c = 0; c < 4; ++c)
+    s.wide[c] = sums + static_cast<size_t>(c) * static_cast<size_t>(width);
+  for (int c = 0; c < 3; ++c) s.narrow[c] = reinterpret_cast<uint8_t*>(s.wide[c]);
+  s.state = sums + 4 * static_cast<size_t>(width);
+  return s;
+}
 
 template <bool Opaque>
-inline void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* entering,
+inline void column_step(const ColumnSums& sums, const uint8_t* leaving, const uint8_t* entering,
                         int32_t width, const BlurColumnWindows& windows, uint8_t* out) {
-  uint32_t* const arrays[4] = {sums, sums + width, sums + 2 * static_cast<size_t>(width),
-                               sums + 3 * static_cast<size_t>(width)};
   const V count = set32(static_cast<int32_t>(windows.count));
   const V multiplier =
       set32(static_cast<int32_t>(Opaque ? windows.opaque_multiplier : windows.count_multiplier));
   int32_t c = 0;
   for (; c + kLanes32 <= width; c += kLanes32) {
-    Channels s{load32(arrays[0] + c), load32(arrays[1] + c), load32(arrays[2] + c),
-               load32(arrays[3] + c)};
+    Channels s{load32(sums.wide[0] + c), load32(sums.wide[1] + c), load32(sums.wide[2] + c),
+               load32(sums.wide[3] + c)};
     if (leaving != nullptr) {
       const Channels w = weighted<Opaque>(channels_at(leaving + 4 * static_cast<size_t>(c)));
       s = Channels{sub32(s.blue, w.blue), sub32(s.green, w.green), sub32(s.red, w.red),
@@ -218,10 +232,10 @@ inline void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* e
       s = Channels{add32(s.blue, w.blue), add32(s.green, w.green), add32(s.red, w.red),
                    add32(s.alpha, w.alpha)};
     }
-    store32(arrays[0] + c, s.blue);
-    store32(arrays[1] + c, s.green);
-    store32(arrays[2] + c, s.red);
-    store32(arrays[3] + c, s.alpha);
+    store32(sums.wide[0] + c, s.blue);
+    store32(sums.wide[1] + c, s.green);
+    store32(sums.wide[2] + c, s.red);
+    store32(sums.wide[3] + c, s.alpha);
     if (out == nullptr) continue;
     const V means = Opaque
                         ? opaque_window_means<kColumnMeanShift>(s.blue, s.green, s.red, multiplier)
@@ -231,7 +245,7 @@ inline void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* e
   // The last columns, as the plain kernel takes them.
   for (; c < width; ++c) {
     uint32_t column[4];
-    for (int k = 0; k < 4; ++k) column[k] = arrays[k][c];
+    for (int k = 0; k < 4; ++k) column[k] = sums.wide[k][c];
     const auto update = [&](const uint8_t* pixel, bool add) {
       const uint32_t alpha = pixel[kAlpha];
       for (int k = kBlue; k <= kRed; ++k) {
@@ -241,7 +255,7 @@ inline void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* e
     };
     if (leaving != nullptr) update(leaving + 4 * static_cast<size_t>(c), false);
     if (entering != nullptr) update(entering + 4 * static_cast<size_t>(c), true);
-    for (int k = 0; k < 4; ++k) arrays[k][c] = column[k];
+    for (int k = 0; k < 4; ++k) sums.wide[k][c] = column[k];
     if (out == nullptr) continue;
     uint8_t* at = out + 4 * static_cast<size_t>(c);
     if (Opaque) {
@@ -269,21 +283,6 @@ inline void column_step(uint32_t* sums, const uint8_t* leaving, const uint8_t* e
 // hold.
 inline constexpr uint32_t kNarrowRowsMax = 257;
 inline constexpr int kNarrowRun = 2 * kLanes32;
-
-struct ColumnSums {
-  uint32_t* wide[4];   // B * A, G * A, R * A, A: one word a column each
-  uint8_t* narrow[3];  // B, G, R: two bytes a column each, over wide[0 .. 2]
-  uint32_t* state;     // [0]: narrow or not; [1]: rows held while narrow
-};
-
-inline ColumnSums column_sums(uint32_t* sums, int32_t width) {
-  ColumnSums s;
-  for (int c = 0; c < 4; ++c)
-    s.wide[c] = sums + static_cast<size_t>(c) * static_cast<size_t>(width);
-  for (int c = 0; c < 3; ++c) s.narrow[c] = reinterpret_cast<uint8_t*>(s.wide[c]);
-  s.state = sums + 4 * static_cast<size_t>(width);
-  return s;
-}
 
 // The runs of kNarrowRun columns, and where the columns taken one at a time begin.
 inline int32_t narrow_runs_end(int32_t width) { return width - width % kNarrowRun; }
@@ -428,8 +427,8 @@ void BlurColumnKernels<InstructionSet::VELLORA_ISA_SET>::column_step(
   if (narrow) {
     narrow_step(s, leaving, entering, width, windows.count, out);
   } else if (windows.opaque) {
-    VELLORA_ISA::column_step<true>(sums, leaving, entering, width, windows, out);
+    VELLORA_ISA::column_step<true>(s, leaving, entering, width, windows, out);
   } else {
-    VELLORA_ISA::column_step<false>(sums, leaving, entering, width, windows, out);
+    VELLORA_ISA::column_step<false>(s, leaving, entering, width, windows, out);
   }
 }
