@@ -106,7 +106,6 @@ void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
 
   // The rows before the first window's last one are taken in without output.
   BlurColumnWindows windows{0, 0, 0, false};
-  uint32_t multiplier_count = 0;  // the count windows.opaque_multiplier is for
   for (int32_t s = 0; s < std::min(r, height); ++s) {
     BlurColumnKernels<Set>::column_step(scratch.sums, nullptr, take_in(s), width, windows, nullptr);
   }
@@ -114,17 +113,14 @@ void blur_rows(const BitmapView& view, int32_t r, const Scratch& scratch) {
   for (int32_t j = 0; j < height; ++j) {
     const uint8_t* entering = j + r < height ? take_in(j + r) : nullptr;
     const uint8_t* leaving = j - r - 1 >= 0 ? kept.row(j - r - 1) : nullptr;
+    // The multipliers are prepared once for each run of equal counts.
     const uint32_t count = window_count(j, height, r);
     if (count != windows.count) {
       windows.count = count;
       windows.count_multiplier = opaque_row_multiplier(count);
+      windows.opaque_multiplier = opaque_column_multiplier(count);
     }
     windows.opaque = last_mixed_row < std::max(j - r - 1, 0);
-    // Prepared only for opaque steps, once for each run of equal counts.
-    if (windows.opaque && windows.count != multiplier_count) {
-      multiplier_count = windows.count;
-      windows.opaque_multiplier = opaque_column_multiplier(multiplier_count);
-    }
     BlurColumnKernels<Set>::column_step(scratch.sums, leaving, entering, width, windows,
                                         stored_row(view, j));
   }
