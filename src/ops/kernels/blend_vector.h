@@ -449,20 +449,4 @@ void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs(uint8_t* d, cons
 }
 
 // Every mode's run, for the walks.
-static_assert(kBlendModeCount == 8, "instantiate the new mode's run below");
-template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kNormal>(
-    uint8_t*, const uint8_t*, int32_t, int32_t);
-template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kAdd>(
-    uint8_t*, const uint8_t*, int32_t, int32_t);
-template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kSubtract>(
-    uint8_t*, const uint8_t*, int32_t, int32_t);
-template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kMultiply>(
-    uint8_t*, const uint8_t*, int32_t, int32_t);
-template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kColorDodge>(
-    uint8_t*, const uint8_t*, int32_t, int32_t);
-template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kColorBurn>(
-    uint8_t*, const uint8_t*, int32_t, int32_t);
-template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kScreen>(
-    uint8_t*, const uint8_t*, int32_t, int32_t);
-template void BlendKernels<InstructionSet::VELLORA_ISA_SET>::blend_pairs<BlendMode::kOverlay>(
-    uint8_t*, const uint8_t*, int32_t, int32_t);
+VELLORA_BLEND_PAIRS_OF_EVERY_MODE(InstructionSet::VELLORA_ISA_SET)

@@ -89,6 +89,22 @@ struct BlendKernels<Set, true> {
   static void blend_pairs(uint8_t* d, const uint8_t* s, int32_t n, int32_t opacity);
 };
 
+// Instantiates tier SET's blend_pairs for every mode, in the file that
+// defines it: the one list of the modes' runs.
+static_assert(kBlendModeCount == 8, "add the new mode's run to VELLORA_BLEND_PAIRS_OF_EVERY_MODE");
+#define VELLORA_BLEND_PAIRS_OF(SET, MODE)                                                          \
+  template void BlendKernels<SET>::blend_pairs<BlendMode::MODE>(uint8_t*, const uint8_t*, int32_t, \
+                                                                int32_t);
+#define VELLORA_BLEND_PAIRS_OF_EVERY_MODE(SET) \
+  VELLORA_BLEND_PAIRS_OF(SET, kNormal)         \
+  VELLORA_BLEND_PAIRS_OF(SET, kAdd)            \
+  VELLORA_BLEND_PAIRS_OF(SET, kSubtract)       \
+  VELLORA_BLEND_PAIRS_OF(SET, kMultiply)       \
+  VELLORA_BLEND_PAIRS_OF(SET, kColorDodge)     \
+  VELLORA_BLEND_PAIRS_OF(SET, kColorBurn)      \
+  VELLORA_BLEND_PAIRS_OF(SET, kScreen)         \
+  VELLORA_BLEND_PAIRS_OF(SET, kOverlay)
+
 // The blur's row pass reads a stored row of `width` pixels and writes, for
 // each column c, the truncated alpha-weighted means (B, G, R, A) of the
 // window of radius r around it to means + 4c. `multipliers` holds
