@@ -75,12 +75,10 @@ inline void divide_narrow(V (&n)[N], V prepared) {
     for (int step = 0; step < 8; ++step, c = srl32<1>(c)) {
       for (V& x : n) x = min_u32(x, sub32(x, c));
     }
+    for (V& x : n) x = and_(x, set32(0xFF));
   } else {
-    for (int step = 0; step < 8; ++step) {
-      for (V& x : n) x = division_step(x, prepared);
-    }
+    for (V& x : n) x = divide_small_quotient_prepared(x, prepared);
   }
-  for (V& x : n) x = and_(x, set32(0xFF));
 }
 
 // Pixels in 16-bit lanes (two per 128-bit lane) weighted as the blur and the
